@@ -1,0 +1,9 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds with the given preset (default: ci) and runs every test.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+preset="${1:-ci}"
+bash scripts/install-deps.sh
+cmake --preset "$preset"
+cmake --build --preset "$preset"
+ctest --preset "$preset" --output-on-failure
