@@ -1,0 +1,140 @@
+#include <sys/wait.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <thread>
+
+#include "platform/Platform.h"
+#include "platform/posix/DetachedStart.h"
+#include "tests/platform/SpawnedProcess.h"
+#include "tests/platform/TempFolder.h"
+
+namespace quillstone {
+namespace {
+
+namespace fs = std::filesystem;
+using quillstone::testing::SpawnedProcess;
+using quillstone::testing::TempFolder;
+
+std::string ReadText(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// Polls for a file written by a detached program; the program's own work is the only wait.
+bool WaitForFile(const fs::path& path) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (std::chrono::steady_clock::now() < deadline) {
+    if (fs::exists(path) && ReadText(path).find('\n') != std::string::npos) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  return false;
+}
+
+bool HasNoChildren() {
+  return ::waitpid(-1, nullptr, WNOHANG) == -1 && errno == ECHILD;
+}
+
+const ProcessEntry* FindProcess(const std::vector<ProcessEntry>& entries, std::int64_t id) {
+  const auto found = std::find_if(entries.begin(), entries.end(),
+                                  [id](const ProcessEntry& entry) { return entry.id == id; });
+  return found == entries.end() ? nullptr : &*found;
+}
+
+std::string CopyOfSleep(const TempFolder& folder, const std::string& name) {
+  const std::string path = folder.File(name);
+  fs::copy_file("/bin/sleep", path);
+  return path;
+}
+
+TEST(ProcFsProcessTableTest, SnapshotGivesFullExecutablePaths) {
+  TempFolder folder;
+  const std::string upper = CopyOfSleep(folder, "SERWATCH.DLL");
+  const std::string other = CopyOfSleep(folder, "other name");
+  SpawnedProcess first(upper, {"SERWATCH.DLL", "60"});
+  SpawnedProcess second(other, {"other name", "60"});
+
+  const std::vector<ProcessEntry> entries = SystemProcessTable().Snapshot();
+  const ProcessEntry* firstEntry = FindProcess(entries, first.pid());
+  const ProcessEntry* secondEntry = FindProcess(entries, second.pid());
+  ASSERT_NE(firstEntry, nullptr);
+  ASSERT_NE(secondEntry, nullptr);
+  EXPECT_EQ(firstEntry->exeName, upper);
+  EXPECT_EQ(secondEntry->exeName, other);
+
+  const ProcessEntry* self = FindProcess(entries, ::getpid());
+  ASSERT_NE(self, nullptr);
+  EXPECT_EQ(self->exeName, fs::read_symlink("/proc/self/exe").string());
+}
+
+TEST(ProcFsProcessTableTest, TerminateKillsASpawnedProcessAtOnce) {
+  TempFolder folder;
+  SpawnedProcess child(CopyOfSleep(folder, "victim"), {"victim", "60"});
+  ASSERT_TRUE(child.IsRunning());
+  EXPECT_TRUE(SystemProcessTable().Terminate(child.pid()));
+  EXPECT_EQ(child.WaitForEnd(), SIGKILL);
+}
+
+TEST(ProcFsProcessTableTest, TerminateOfAnAbsentProcessFails) {
+  // Beyond the largest process id the kernel hands out, so no process can be hit.
+  const long pidMax = std::stol(ReadText("/proc/sys/kernel/pid_max"));
+  EXPECT_FALSE(SystemProcessTable().Terminate(pidMax + 1));
+  EXPECT_FALSE(SystemProcessTable().Terminate(std::int64_t{1} << 40));
+}
+
+TEST(ExecutableDirectoryTest, IsTheFolderOfTheRunningProgramWithSeparator) {
+  const std::string folder = ExecutableDirectory();
+  ASSERT_FALSE(folder.empty());
+  EXPECT_EQ(folder.back(), '/');
+  EXPECT_EQ(fs::path(folder + fs::read_symlink("/proc/self/exe").filename().string()),
+            fs::read_symlink("/proc/self/exe"));
+}
+
+TEST(SystemSleeperTest, SleepsAtLeastTheTimeAsked) {
+  const auto start = std::chrono::steady_clock::now();
+  SystemSleeper().SleepMs(30);
+  EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(30));
+}
+
+TEST(StartDetachedTest, ReturnsBeforeTheProgramEndsAndLeavesNoChild) {
+  TempFolder folder;
+  const fs::path go = folder.path() / "go";
+  const fs::path out = folder.path() / "out";
+  // The program waits for the test's signal file (giving up after about ten seconds), then
+  // reports where its standard output went.
+  const std::string script = "i=0; while [ ! -e '" + go.string() +
+                             "' ] && [ $i -lt 2000 ]; do sleep 0.005; i=$((i+1)); done; "
+                             "if [ -e '" +
+                             go.string() +
+                             "' ]; then r=released; else r=timeout; fi; "
+                             "echo \"$r $(readlink /proc/$$/fd/1)\" > '" +
+                             out.string() +
+                             "'.part;"
+                             "mv '" +
+                             out.string() + "'.part '" + out.string() + "'";
+  ASSERT_TRUE(posix::StartDetached({"sh", "-c", script}));
+  EXPECT_FALSE(fs::exists(out));
+  EXPECT_TRUE(HasNoChildren());
+
+  std::ofstream(go) << "go";
+  ASSERT_TRUE(WaitForFile(out));
+  EXPECT_EQ(ReadText(out), "released /dev/null\n");
+  EXPECT_TRUE(HasNoChildren());
+}
+
+TEST(StartDetachedTest, UnknownProgramIsReportedAndStartsNothing) {
+  EXPECT_FALSE(posix::StartDetached({"quillstone-no-such-program-xyz"}));
+  EXPECT_FALSE(posix::StartDetached({"/nonexistent/folder/tool"}));
+  EXPECT_FALSE(posix::StartDetached({}));
+  EXPECT_TRUE(HasNoChildren());
+}
+
+}  // namespace
+}  // namespace quillstone
