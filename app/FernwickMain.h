@@ -19,6 +19,7 @@ class QTabWidget;
 namespace quillstone {
 
 class IpAddressEdit;
+class LimitedLineEdit;
 
 // What the main window needs from outside: where its files live and how it talks to the user.
 struct FernwickEnvironment {
@@ -73,10 +74,10 @@ class TFernwick : public QWidget {
   QRadioButton* WepPasswordRadio2 = nullptr;
   QRadioButton* WepPasswordRadio3 = nullptr;
   QRadioButton* WepPasswordRadio4 = nullptr;
-  QLineEdit* WepPasswordEdt1 = nullptr;
-  QLineEdit* WepPasswordEdt2 = nullptr;
-  QLineEdit* WepPasswordEdt3 = nullptr;
-  QLineEdit* WepPasswordEdt4 = nullptr;
+  LimitedLineEdit* WepPasswordEdt1 = nullptr;
+  LimitedLineEdit* WepPasswordEdt2 = nullptr;
+  LimitedLineEdit* WepPasswordEdt3 = nullptr;
+  LimitedLineEdit* WepPasswordEdt4 = nullptr;
 
   // ---- Wireless page: WPA group ----
   QGroupBox* WPAGroup = nullptr;
@@ -195,12 +196,12 @@ class TFernwick : public QWidget {
 
  private:
   // Page builders; each file builds the controls of its own part.
-  void BuildWirelessPage();         // wireless/WirelessPage.cpp
-  QGroupBox* BuildConnectionPanel();  // app/FernwickMain.cpp: GroupBox2
-  void BuildModemPage();            // modem/ModemPage.cpp
+  void BuildWirelessPage();                // wireless/WirelessPage.cpp
+  QGroupBox* BuildConnectionPanel();       // app/FernwickMain.cpp: GroupBox2
+  void BuildModemPage();                   // modem/ModemPage.cpp
   QGroupBox* BuildModemConnectionPanel();  // app/FernwickMain.cpp: GroupBox3
-  void ConnectWirelessHandlers();   // wireless/WirelessPage.cpp
-  void ConnectModemHandlers();      // modem/ModemPage.cpp
+  void ConnectWirelessHandlers();          // wireless/WirelessPage.cpp
+  void ConnectModemHandlers();             // modem/ModemPage.cpp
   void SetTabOrder();
 
   // Runs a button handler: an escaping AppError (or other exception) becomes the application

@@ -1,13 +1,19 @@
 find_package(GTest REQUIRED)
 include(GoogleTest)
 
-# quillstone_add_test(<name> SOURCES <files...> LIBS <targets...> [LABELS <labels...>])
+# quillstone_add_test(<name> [QT] SOURCES <files...> LIBS <targets...> [LABELS <labels...>])
 # One GoogleTest executable per area; every test case becomes its own ctest entry so that
-# `ctest -j` spreads them over the cores.
+# `ctest -j` spreads them over the cores. QT: widget tests, with a QApplication for main().
 function(quillstone_add_test name)
-  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;LABELS" ${ARGN})
+  cmake_parse_arguments(ARG "QT" "" "SOURCES;LIBS;LABELS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
-  target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
+  if(ARG_QT)
+    set(test_main quillstone_qt_test_main)
+  else()
+    set(test_main GTest::gtest_main)
+  endif()
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS} quillstone_test_support GTest::gtest
+                                        GTest::gmock ${test_main})
   quillstone_warnings(${name})
   gtest_discover_tests(${name}
     DISCOVERY_MODE PRE_TEST

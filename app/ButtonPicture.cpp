@@ -1,0 +1,23 @@
+#include "app/ButtonPicture.h"
+
+#include <QIcon>
+#include <QPixmap>
+#include <QPushButton>
+
+#include "platform/AppError.h"
+
+namespace quillstone {
+
+void LoadButtonPicture(QPushButton* button, const std::string& programDirectory,
+                       const char* relativePath) {
+  const QString path = QString::fromStdString(programDirectory) + QString::fromLatin1(relativePath);
+  QPixmap picture;
+  if (!picture.load(path)) {
+    throw AppError("Cannot load picture \"" + path.toStdString() + "\"");
+  }
+  button->setIcon(QIcon(picture));
+  button->setIconSize(picture.size());
+  button->setProperty("pictureFile", path);
+}
+
+}  // namespace quillstone

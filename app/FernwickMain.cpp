@@ -1,0 +1,392 @@
+#include "app/FernwickMain.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QTabWidget>
+#include <QVBoxLayout>
+#include <optional>
+
+#include "app/ConnectionSettings.h"
+#include "app/FocusExit.h"
+#include "app/IpAddressEdit.h"
+#include "app/LimitedLineEdit.h"
+#include "app/WidgetState.h"
+#include "devicelink/DeviceApi.h"
+#include "platform/AppError.h"
+
+namespace quillstone {
+
+namespace {
+
+constexpr int kClientWidth = 520;
+constexpr int kClientHeight = 537;
+
+template <typename Widget>
+Widget* Named(Widget* widget, const char* name) {
+  widget->setObjectName(QString::fromLatin1(name));
+  return widget;
+}
+
+QLabel* RequiredMark(QWidget* parent) {
+  return new QLabel(QStringLiteral("*"), parent);
+}
+
+void MakeBlue(QWidget* widget) {
+  QPalette palette = widget->palette();
+  palette.setColor(QPalette::WindowText, Qt::blue);
+  palette.setColor(QPalette::ButtonText, Qt::blue);
+  widget->setPalette(palette);
+}
+
+}  // namespace
+
+TFernwick::TFernwick(FernwickEnvironment environment, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
+      environment_(std::move(environment)) {
+  setObjectName(QStringLiteral("Fernwick"));
+  setWindowTitle(QString::fromLatin1(ApplicationTitle));
+  QFont windowFont(QStringLiteral("MS Sans Serif"));
+  windowFont.setPixelSize(11);
+  setFont(windowFont);
+  setBackgroundRole(QPalette::Button);
+  setAutoFillBackground(true);
+  setFixedSize(kClientWidth, kClientHeight);
+
+  PageControl1 = Named(new QTabWidget(this), "PageControl1");
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->addWidget(PageControl1);
+
+  TabSheet1 = Named(new QWidget, "TabSheet1");
+  TabSheet2 = Named(new QWidget, "TabSheet2");
+  QFont pageFont(QStringLiteral("宋体"));
+  pageFont.setPixelSize(13);
+  TabSheet2->setFont(pageFont);
+  PageControl1->addTab(TabSheet1, QStringLiteral("ModemConfig"));
+  PageControl1->addTab(TabSheet2, QStringLiteral("WirfiOptions"));
+  PageControl1->setTabVisible(0, false);
+  PageControl1->setCurrentIndex(1);
+  // The modem page is built and working, but the user never reaches it.
+  connect(PageControl1, &QTabWidget::currentChanged, this, [this](int index) {
+    if (index != 1) PageControl1->setCurrentIndex(1);
+  });
+
+  BuildModemPage();
+  BuildWirelessPage();
+  SetTabOrder();
+
+  connect(TC_IPRadio, &QRadioButton::clicked, this, [this] { TC_IPRadioClick(); });
+  connect(RS232Radio, &QRadioButton::clicked, this, [this] { RS232RadioClick(); });
+  connect(RadioButton1, &QRadioButton::clicked, this, [this] { RadioButton1Click(); });
+  connect(RadioButton2, &QRadioButton::clicked, this, [this] { RadioButton2Click(); });
+  FilterDigits(PortEdtWire, &TFernwick::PortEdtWireKeyPress);
+  FilterDigits(DeviceIdEdt, &TFernwick::DeviceIdEdtKeyPress);
+  FilterDigits(ComIDEdit, &TFernwick::ComIDEditKeyPress);
+  FilterDigits(BaudRateEdit, &TFernwick::BaudRateEditKeyPress);
+  connect(TestConnectBtn, &QPushButton::clicked, this,
+          [this] { RunHandler([this] { TestConnectBtnClick(); }, true); });
+  connect(SetBitB, &QPushButton::clicked, this,
+          [this] { RunHandler([this] { SetBitBClick(); }, true); });
+  connect(IPoptionsBitB, &QPushButton::clicked, this,
+          [this] { RunHandler([this] { IPoptionsBitBClick(); }, false); });
+  connect(Button2, &QPushButton::clicked, this,
+          [this] { RunHandler([this] { Button1Click(); }, true); });
+  ConnectWirelessHandlers();
+  ConnectModemHandlers();
+
+  FormCreate();
+
+  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+    move(screen->availableGeometry().center() - rect().center());
+  }
+}
+
+TFernwick::~TFernwick() = default;
+
+QGroupBox* TFernwick::BuildConnectionPanel() {
+  GroupBox2 = Named(new QGroupBox(QStringLiteral("Connection parameter")), "GroupBox2");
+  TC_IPRadio = Named(new QRadioButton(QStringLiteral("TCP/IP"), GroupBox2), "TC_IPRadio");
+  RS232Radio = Named(new QRadioButton(QStringLiteral("RS232"), GroupBox2), "RS232Radio");
+  MakeBlue(TC_IPRadio);
+  MakeBlue(RS232Radio);
+  TC_IPRadio->setChecked(true);
+
+  GroupBox4 = Named(new QGroupBox(GroupBox2), "GroupBox4");
+  AddressIP = Named(new IpAddressEdit(GroupBox4), "AddressIP");
+  AddressIP->setText(QStringLiteral("192.168.1.201"));
+  PortEdtWire = Named(new QLineEdit(QStringLiteral("4370"), GroupBox4), "PortEdtWire");
+  auto* tcpLayout = new QGridLayout(GroupBox4);
+  tcpLayout->setContentsMargins(6, 4, 6, 4);
+  tcpLayout->setVerticalSpacing(3);
+  tcpLayout->addWidget(new QLabel(QStringLiteral("IP"), GroupBox4), 0, 0);
+  tcpLayout->addWidget(AddressIP, 0, 1);
+  tcpLayout->addWidget(RequiredMark(GroupBox4), 0, 2);
+  tcpLayout->addWidget(new QLabel(QStringLiteral("Port"), GroupBox4), 1, 0);
+  tcpLayout->addWidget(PortEdtWire, 1, 1);
+  tcpLayout->addWidget(RequiredMark(GroupBox4), 1, 2);
+
+  GroupBox5 = Named(new QGroupBox(GroupBox2), "GroupBox5");
+  DeviceIdEdt = Named(new QLineEdit(GroupBox5), "DeviceIdEdt");
+  Edit5 = Named(new QLineEdit(QStringLiteral("COM"), GroupBox5), "Edit5");
+  Edit5->setReadOnly(true);
+  Edit5->setMaximumWidth(40);
+  ComIDEdit = Named(new QLineEdit(GroupBox5), "ComIDEdit");
+  BaudRateEdit = Named(new QLineEdit(GroupBox5), "BaudRateEdit");
+  auto* serialLayout = new QGridLayout(GroupBox5);
+  serialLayout->setContentsMargins(6, 4, 6, 4);
+  serialLayout->setVerticalSpacing(3);
+  serialLayout->addWidget(new QLabel(QStringLiteral("DeviceID"), GroupBox5), 0, 0);
+  serialLayout->addWidget(DeviceIdEdt, 0, 1, 1, 2);
+  serialLayout->addWidget(RequiredMark(GroupBox5), 0, 3);
+  serialLayout->addWidget(new QLabel(QStringLiteral("COMPort"), GroupBox5), 1, 0);
+  serialLayout->addWidget(Edit5, 1, 1);
+  serialLayout->addWidget(ComIDEdit, 1, 2);
+  serialLayout->addWidget(RequiredMark(GroupBox5), 1, 3);
+  serialLayout->addWidget(new QLabel(QStringLiteral("Baud rate"), GroupBox5), 2, 0);
+  serialLayout->addWidget(BaudRateEdit, 2, 1, 1, 2);
+  serialLayout->addWidget(RequiredMark(GroupBox5), 2, 3);
+  GroupBox5->setEnabled(false);
+  SetEnabled({DeviceIdEdt, Edit5, ComIDEdit, BaudRateEdit}, false);
+
+  auto* layout = new QGridLayout(GroupBox2);
+  layout->setContentsMargins(6, 2, 6, 4);
+  layout->addWidget(TC_IPRadio, 0, 0);
+  layout->addWidget(RS232Radio, 0, 1);
+  layout->addWidget(GroupBox4, 1, 0);
+  layout->addWidget(GroupBox5, 1, 1);
+  return GroupBox2;
+}
+
+QGroupBox* TFernwick::BuildModemConnectionPanel() {
+  GroupBox3 = Named(new QGroupBox(QStringLiteral("connect config")), "GroupBox3");
+  GroupBox3->setToolTip(QStringLiteral("Set COMM options"));
+  EDTIP = Named(new QLineEdit(QStringLiteral("192.168.1.201"), GroupBox3), "EDTIP");
+  EDTPort = Named(new QLineEdit(QStringLiteral("4370"), GroupBox3), "EDTPort");
+  EDTDeviceID = Named(new QLineEdit(QStringLiteral("1"), GroupBox3), "EDTDeviceID");
+  Edit1 = Named(new QLineEdit(QStringLiteral("COM"), GroupBox3), "Edit1");
+  Edit1->setMaximumWidth(40);
+  EDTCOMNum = Named(new QLineEdit(QStringLiteral("1"), GroupBox3), "EDTCOMNum");
+  EDTBaudRate = Named(new QLineEdit(QStringLiteral("115200"), GroupBox3), "EDTBaudRate");
+  RadioButton1 = Named(new QRadioButton(QStringLiteral("TCP/IP"), GroupBox3), "RadioButton1");
+  RadioButton2 = Named(new QRadioButton(QStringLiteral("232"), GroupBox3), "RadioButton2");
+  RadioButton1->setChecked(true);
+  SetEnabled({Edit1, EDTCOMNum, EDTBaudRate}, false);
+
+  auto* layout = new QGridLayout(GroupBox3);
+  layout->addWidget(new QLabel(QStringLiteral("IP"), GroupBox3), 0, 0);
+  layout->addWidget(EDTIP, 0, 1, 1, 2);
+  layout->addWidget(new QLabel(QStringLiteral("port"), GroupBox3), 1, 0);
+  layout->addWidget(EDTPort, 1, 1, 1, 2);
+  layout->addWidget(new QLabel(QStringLiteral("DeviceID"), GroupBox3), 2, 0);
+  layout->addWidget(EDTDeviceID, 2, 1, 1, 2);
+  layout->addWidget(new QLabel(QStringLiteral("COMPort"), GroupBox3), 3, 0);
+  layout->addWidget(Edit1, 3, 1);
+  layout->addWidget(EDTCOMNum, 3, 2);
+  layout->addWidget(new QLabel(QStringLiteral("baud rate"), GroupBox3), 4, 0);
+  layout->addWidget(EDTBaudRate, 4, 1, 1, 2);
+  layout->addWidget(RadioButton1, 5, 0, 1, 2);
+  layout->addWidget(RadioButton2, 5, 2);
+  return GroupBox3;
+}
+
+void TFernwick::SetTabOrder() {
+  const std::vector<QWidget*> chain = {ActiveRadio,
+                                       WirelessNetEdt,
+                                       WirelessModelCob,
+                                       AuthenticationTypeCob,
+                                       WepEncryptCob,
+                                       PasswordModeCob,
+                                       WepPasswordRadio1,
+                                       WepPasswordEdt1,
+                                       WepPasswordRadio2,
+                                       WepPasswordEdt2,
+                                       WepPasswordRadio3,
+                                       WepPasswordEdt3,
+                                       WepPasswordRadio4,
+                                       WepPasswordEdt4,
+                                       WAPpasswordEdit,
+                                       TC_IPRadio,
+                                       RS232Radio,
+                                       AddressIP,
+                                       PortEdtWire,
+                                       DeviceIdEdt,
+                                       Edit5,
+                                       ComIDEdit,
+                                       BaudRateEdit,
+                                       SetBitB,
+                                       DisableRadio,
+                                       IPoptionsBitB,
+                                       TestConnectBtn};
+  for (std::size_t i = 1; i < chain.size(); ++i) QWidget::setTabOrder(chain[i - 1], chain[i]);
+}
+
+void TFernwick::FormCreate() {
+  if (RadioButton3->isChecked()) {
+    Edit4->setEnabled(true);
+    SetVisible({DNSIPEdit, Label23, URLEdit, Label22}, false);
+  }
+  if (RadioButton1->isChecked()) RadioButton1Click();
+
+  struct StartupField {
+    const char* key;
+    std::function<void(const QString&)> assign;
+    const char* fallback;
+  };
+  const StartupField fields[] = {
+      {"locatIP", [this](const QString& v) { AddressIP->setText(v); }, "192.168.1.201"},
+      {"Port", [this](const QString& v) { PortEdtWire->setText(v); }, "4370"},
+      {"DeviceID", [this](const QString& v) { DeviceIdEdt->setText(v); }, "1"},
+      {"COMPort", [this](const QString& v) { ComIDEdit->setText(v); }, "1"},
+      {"BaudRate", [this](const QString& v) { BaudRateEdit->setText(v); }, "57600"},
+  };
+  for (const StartupField& field : fields) {
+    const std::string value = ReadSetting(environment_.programDirectory, field.key);
+    field.assign(value.empty() ? QString::fromLatin1(field.fallback)
+                               : QString::fromStdString(value));
+  }
+}
+
+void TFernwick::TC_IPRadioClick() {
+  SetEnabled({GroupBox4, AddressIP, PortEdtWire}, true);
+  SetEnabled({GroupBox5, DeviceIdEdt, Edit5, ComIDEdit, BaudRateEdit}, false);
+}
+
+void TFernwick::RS232RadioClick() {
+  SetEnabled({GroupBox4, AddressIP, PortEdtWire}, false);
+  SetEnabled({GroupBox5, DeviceIdEdt, Edit5, ComIDEdit, BaudRateEdit}, true);
+}
+
+void TFernwick::RadioButton1Click() {
+  if (!RadioButton1->isChecked()) return;
+  EDTIP->setEnabled(true);
+  EDTPort->setEnabled(true);
+  Edit1->setEnabled(false);
+  EDTCOMNum->setEnabled(false);
+  EDTBaudRate->setEnabled(false);
+}
+
+void TFernwick::RadioButton2Click() {
+  if (!RadioButton2->isChecked()) return;
+  EDTIP->setEnabled(false);
+  EDTPort->setEnabled(false);
+  Edit1->setEnabled(true);
+  EDTCOMNum->setEnabled(true);
+  EDTBaudRate->setEnabled(true);
+}
+
+namespace {
+void DigitsOnly(QChar& key) {
+  const char16_t code = key.unicode();
+  const bool digit = code >= u'0' && code <= u'9';
+  const bool control = code < 32;
+  if (!digit && !control) key = QChar(u'\0');
+}
+}  // namespace
+
+void TFernwick::PortEdtWireKeyPress(QChar& key) {
+  DigitsOnly(key);
+}
+void TFernwick::DeviceIdEdtKeyPress(QChar& key) {
+  DigitsOnly(key);
+}
+void TFernwick::ComIDEditKeyPress(QChar& key) {
+  DigitsOnly(key);
+}
+void TFernwick::BaudRateEditKeyPress(QChar& key) {
+  DigitsOnly(key);
+}
+
+void TFernwick::FilterDigits(QLineEdit* field, void (TFernwick::*keyPress)(QChar&)) {
+  keyFilters_.emplace_back(field, keyPress);
+  field->installEventFilter(this);
+}
+
+void TFernwick::NotifyOnExit(QWidget* field, std::function<void()> onExit) {
+  exitHandlers_.emplace_back(field, std::move(onExit));
+  field->installEventFilter(this);
+}
+
+bool TFernwick::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::KeyPress) {
+    for (const auto& [field, keyPress] : keyFilters_) {
+      if (field != watched) continue;
+      const auto* keyEvent = static_cast<QKeyEvent*>(event);
+      const QString typed = keyEvent->text();
+      if (typed.size() != 1) break;
+      QChar key = typed.front();
+      (this->*keyPress)(key);
+      if (key.isNull()) return true;  // discarded
+      break;
+    }
+  } else if (event->type() == QEvent::FocusOut) {
+    if (!LeavesForAnotherControl(*static_cast<QFocusEvent*>(event))) {
+      return QWidget::eventFilter(watched, event);
+    }
+    for (const auto& [field, onExit] : exitHandlers_) {
+      if (field == watched) onExit();
+    }
+  }
+  return QWidget::eventFilter(watched, event);
+}
+
+void TFernwick::keyPressEvent(QKeyEvent* event) {
+  // SetBitB is the window's default button: Enter presses it unless a button has the focus.
+  const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+  if (enter && !qobject_cast<QPushButton*>(QApplication::focusWidget()) && SetBitB->isEnabled()) {
+    SetBitB->click();
+    return;
+  }
+  QWidget::keyPressEvent(event);
+}
+
+void TFernwick::closeEvent(QCloseEvent* event) {
+  if (deviceActionRunning_) {
+    // The action holds the connection and the settings files; close when it has finished.
+    closeRequested_ = true;
+    event->ignore();
+    return;
+  }
+  QWidget::closeEvent(event);
+}
+
+void TFernwick::RunHandler(const std::function<void()>& handler, bool deviceAction) {
+  if (deviceActionRunning_) return;  // one device action at a time; nothing opens meanwhile
+  std::optional<ScopedLinkServices> messagePump;
+  if (deviceAction) {
+    deviceActionRunning_ = true;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    LinkServices services = CurrentLinkServices();
+    services.processPendingMessages = [] { QCoreApplication::processEvents(); };
+    messagePump.emplace(services);
+  }
+  try {
+    handler();
+  } catch (const std::exception& error) {
+    if (deviceAction) QApplication::restoreOverrideCursor();
+    environment_.boxes->Error(error.what());
+    if (deviceAction) QApplication::setOverrideCursor(Qt::WaitCursor);
+  }
+  if (deviceAction) {
+    messagePump.reset();
+    QApplication::restoreOverrideCursor();
+    deviceActionRunning_ = false;
+    if (closeRequested_) {
+      closeRequested_ = false;
+      QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
+    }
+  }
+}
+
+}  // namespace quillstone

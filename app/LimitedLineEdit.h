@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QLineEdit>
+
+namespace quillstone {
+
+// An edit box whose length limit stops typing and pasting beyond it but, unlike QLineEdit's
+// maxLength, never cuts a text that is already longer (a new key format keeps the old key).
+class LimitedLineEdit : public QLineEdit {
+  Q_OBJECT
+
+ public:
+  explicit LimitedLineEdit(QWidget* parent = nullptr);
+
+  // 0 means no limit.
+  int lengthLimit() const { return lengthLimit_; }
+  void setLengthLimit(int limit) { lengthLimit_ = limit; }
+
+ private:
+  void RejectGrowthBeyondLimit(const QString& edited);
+
+  int lengthLimit_ = 0;
+  QString accepted_;
+};
+
+}  // namespace quillstone

@@ -1,0 +1,178 @@
+#include "wireless/IPConfig.h"
+
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+#include "app/FernwickMain.h"
+#include "app/IpAddressEdit.h"
+#include "app/MessageBoxes.h"
+#include "app/WidgetState.h"
+#include "wireless/IpSettings.h"
+
+namespace quillstone {
+
+namespace {
+
+constexpr int kOuterWidth = 358;
+constexpr int kOuterHeight = 253;
+
+template <typename Widget>
+Widget* Named(Widget* widget, const char* name) {
+  widget->setObjectName(QString::fromLatin1(name));
+  return widget;
+}
+
+}  // namespace
+
+TIPconfigFrm::TIPconfigFrm(std::string programDirectory, MessageBoxes& boxes, QWidget* parent)
+    : QDialog(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint),
+      programDirectory_(std::move(programDirectory)),
+      boxes_(boxes) {
+  setObjectName(QStringLiteral("IPconfigFrm"));
+  setWindowTitle(QStringLiteral("ConfigMachine"));
+  setAttribute(Qt::WA_DeleteOnClose);
+  QFont dialogFont(QStringLiteral("宋体"));
+  dialogFont.setPixelSize(13);
+  setFont(dialogFont);
+  resize(kOuterWidth, kOuterHeight);
+
+  AutoGetIPRadio = Named(new QRadioButton(QStringLiteral("DHCP"), this), "AutoGetIPRadio");
+  AutoGetIPRadio->setChecked(true);
+  AssignIPGroup = Named(new QGroupBox(this), "AssignIPGroup");
+  IPAddressEdt = Named(new IpAddressEdit(AssignIPGroup), "IPAddressEdt");
+  SubnetMaskEdt = Named(new IpAddressEdit(AssignIPGroup), "SubnetMaskEdt");
+  GateWayEdt = Named(new IpAddressEdit(AssignIPGroup), "GateWayEdt");
+  auto* addresses = new QGridLayout(AssignIPGroup);
+  addresses->addWidget(new QLabel(QStringLiteral("IP Address"), AssignIPGroup), 0, 0);
+  addresses->addWidget(IPAddressEdt, 0, 1);
+  addresses->addWidget(new QLabel(QStringLiteral("Subnet Mask"), AssignIPGroup), 1, 0);
+  addresses->addWidget(SubnetMaskEdt, 1, 1);
+  addresses->addWidget(new QLabel(QStringLiteral("Default Gateway"), AssignIPGroup), 2, 0);
+  addresses->addWidget(GateWayEdt, 2, 1);
+  SetIP = Named(new QPushButton(QStringLiteral("OK"), this), "SetIP");
+  SetIP->setDefault(true);
+  Cancel = Named(new QPushButton(QStringLiteral("Cancel"), this), "Cancel");
+  Cancel->setVisible(false);
+  AssignIPRadio =
+      Named(new QRadioButton(QStringLiteral("Config IP Address"), this), "AssignIPRadio");
+
+  auto* layout = new QGridLayout(this);
+  layout->addWidget(AutoGetIPRadio, 0, 0);
+  layout->addWidget(AssignIPRadio, 1, 0);
+  layout->addWidget(AssignIPGroup, 2, 0, 1, 3);
+  layout->addWidget(SetIP, 3, 1);
+  layout->addWidget(Cancel, 3, 2);
+  QWidget::setTabOrder(AutoGetIPRadio, IPAddressEdt);
+  QWidget::setTabOrder(IPAddressEdt, SubnetMaskEdt);
+  QWidget::setTabOrder(SubnetMaskEdt, GateWayEdt);
+  QWidget::setTabOrder(GateWayEdt, SetIP);
+  QWidget::setTabOrder(SetIP, AssignIPRadio);
+
+  connect(AutoGetIPRadio, &QRadioButton::clicked, this, [this] { AutoGetIPRadioClick(); });
+  connect(AssignIPRadio, &QRadioButton::clicked, this, [this] { AssignIPRadioClick(); });
+  connect(IPAddressEdt, &IpAddressEdit::exited, this, [this] { IPAddressEdtExit(); });
+  IPAddressEdt->setFieldChangeHandler(
+      [this](int field, int& value) { IPAddressEdtFieldChange(field, value); });
+  connect(SetIP, &QPushButton::clicked, this, [this] {
+    // The OK result is set before saving, so the dialog closes even when the save fails.
+    setResult(QDialog::Accepted);
+    try {
+      SetIPClick();
+    } catch (const std::exception& error) {
+      boxes_.Error(error.what());
+    }
+    done(QDialog::Accepted);
+  });
+  connect(Cancel, &QPushButton::clicked, this, [this] { CancelClick(); });
+
+  FormCreate();
+}
+
+void TIPconfigFrm::SetAddressControlsEnabled(bool enabled) {
+  SetEnabled({AssignIPGroup, IPAddressEdt, SubnetMaskEdt, GateWayEdt}, enabled);
+}
+
+void TIPconfigFrm::FormCreate() {
+  if (AutoGetIPRadio->isChecked()) AutoGetIPRadioClick();
+  if (AssignIPRadio->isChecked()) SetAddressControlsEnabled(true);
+}
+
+void TIPconfigFrm::showEvent(QShowEvent* event) {
+  if (!shown_) {
+    shown_ = true;
+    FormShow();
+  }
+  QDialog::showEvent(event);
+}
+
+void TIPconfigFrm::FormShow() {
+  const IpSettings settings = LoadIpSettings(programDirectory_);
+  if (settings.radio == "1") {
+    AssignIPRadio->setChecked(true);
+    AssignIPRadioClick();
+    IPAddressEdt->setText(QString::fromStdString(settings.address));
+    SubnetMaskEdt->setText(QString::fromStdString(settings.mask));
+    GateWayEdt->setText(QString::fromStdString(settings.gateway));
+  } else if (settings.radio == "0") {
+    AutoGetIPRadio->setChecked(true);
+    AutoGetIPRadioClick();
+  }
+}
+
+void TIPconfigFrm::AutoGetIPRadioClick() {
+  if (!AutoGetIPRadio->isChecked()) return;
+  SetAddressControlsEnabled(false);
+  IPAddressEdt->clear();
+  SubnetMaskEdt->clear();
+  GateWayEdt->clear();
+}
+
+void TIPconfigFrm::AssignIPRadioClick() {
+  if (AssignIPRadio->isChecked()) SetAddressControlsEnabled(true);
+}
+
+void TIPconfigFrm::IPAddressEdtExit() {
+  if (SubnetMaskEdt->text() != QStringLiteral("0.0.0.0")) return;
+  if (const auto mask = SubnetMaskForAddress(IPAddressEdt->text().toStdString())) {
+    SubnetMaskEdt->setText(QString::fromStdString(*mask));
+  }
+}
+
+void TIPconfigFrm::IPAddressEdtFieldChange(int field, int& value) {
+  const OctetVerdict verdict = JudgeFieldChange(field, value);
+  switch (verdict.action) {
+    case OctetVerdict::Action::Accept:
+      return;
+    case OctetVerdict::Action::WarnAndReplace:
+      value = verdict.value;
+      boxes_.Warning(verdict.message, "notice");
+      IPAddressEdt->setFocus();
+      return;
+    case OctetVerdict::Action::ClearSilently:
+      IPAddressEdt->setFocus();
+      return;
+  }
+}
+
+void TIPconfigFrm::SetIPClick() {
+  if (AutoGetIPRadio->isChecked()) SaveDhcpSettings(programDirectory_);
+  if (AssignIPRadio->isChecked()) {
+    SaveIpSettings(programDirectory_, IPAddressEdt->text().toStdString(),
+                   SubnetMaskEdt->text().toStdString(), GateWayEdt->text().toStdString());
+  }
+}
+
+void TIPconfigFrm::CancelClick() {}
+
+void TFernwick::IPoptionsBitBClick() {
+  // Frees itself when closed (WA_DeleteOnClose), whichever way it is closed.
+  auto* dialog = new TIPconfigFrm(environment_.programDirectory, *environment_.boxes, this);
+  dialog->exec();
+}
+
+}  // namespace quillstone
