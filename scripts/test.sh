@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds with the given preset (default: ci) and runs every test.
+# Installs what is missing, builds with the given preset (default: dev) and runs every test.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-preset="${1:-ci}"
+preset="${1:-dev}"
 bash scripts/install-deps.sh
 cmake --preset "$preset"
 cmake --build --preset "$preset"
