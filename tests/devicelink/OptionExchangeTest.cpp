@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 
 #include "tests/devicelink/FakeLink.h"
@@ -368,6 +369,11 @@ struct ProbeCase {
   DeviceReply answer;
   bool scrambles;
 };
+
+// Names the case in test listings instead of dumping its bytes.
+void PrintTo(const ProbeCase& probe, std::ostream* out) {
+  *out << probe.name;
+}
 
 class ScrambleProbeTest : public DeviceLinkTest, public ::testing::WithParamInterface<ProbeCase> {};
 
