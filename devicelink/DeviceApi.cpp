@@ -1,5 +1,6 @@
 #include "devicelink/DeviceApi.h"
 
+#include <memory>
 #include <random>
 #include <utility>
 
@@ -22,12 +23,11 @@ class CapstanLibrary final : public DeviceApi {
 };
 
 // The key only needs to differ between runs, not to be secret: a Mersenne twister seeded once
-// from the system's entropy source.
+// from the system's entropy source. Copies of the services share the one engine, so a copy
+// taken for a while and dropped again does not make the next keys repeat.
 std::function<int()> SeededScrambleKeyGenerator() {
-  return [engine = std::mt19937(std::random_device{}()),
-          distribution = std::uniform_int_distribution<int>(0, 254)]() mutable {
-    return distribution(engine);
-  };
+  auto engine = std::make_shared<std::mt19937>(std::random_device{}());
+  return [engine] { return std::uniform_int_distribution<int>(0, 254)(*engine); };
 }
 
 LinkServices SystemLinkServices() {
