@@ -206,7 +206,7 @@ TEST(IniFileTest, WriteWholeFileReplacesTheContent) {
 
 TEST(IniFileTest, WriteIntoAMissingFolderFailsWithTheFullPath) {
   TempFolder folder;
-  const std::string path = folder.File("no-such-folder/options.ini");
+  const std::string path = (folder.path() / "no-such-folder" / "options.ini").string();
   try {
     WriteProfileString(path, "Config", "Port", "4370");
     FAIL() << "no error";
@@ -217,10 +217,11 @@ TEST(IniFileTest, WriteIntoAMissingFolderFailsWithTheFullPath) {
 }
 
 TEST(IniFileTest, RelativePathIsReportedInFull) {
-  const std::string relative = "quillstone-no-such-folder-for-test/options.ini";
-  ASSERT_FALSE(std::filesystem::exists(std::filesystem::path(relative).parent_path()));
+  const std::filesystem::path relative =
+      std::filesystem::path("quillstone-no-such-folder-for-test") / "options.ini";
+  ASSERT_FALSE(std::filesystem::exists(relative.parent_path()));
   try {
-    WriteWholeFile(relative, "x");
+    WriteWholeFile(relative.string(), "x");
     FAIL() << "no error";
   } catch (const AppError& error) {
     EXPECT_EQ(std::string(error.what()),
