@@ -6,6 +6,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
+#include <QWindow>
 
 #include "app/FernwickMain.h"
 #include "app/IpAddressEdit.h"
@@ -39,7 +40,9 @@ TIPconfigFrm::TIPconfigFrm(std::string programDirectory, MessageBoxes& boxes, QW
   QFont dialogFont(QStringLiteral("宋体"));
   dialogFont.setPixelSize(13);
   setFont(dialogFont);
-  resize(kOuterWidth, kOuterHeight);
+  // The size is the outer one: the frame, as far as the platform knows it yet, comes off.
+  create();
+  resize(QSize(kOuterWidth, kOuterHeight).shrunkBy(windowHandle()->frameMargins()));
 
   AutoGetIPRadio = Named(new QRadioButton(QStringLiteral("DHCP"), this), "AutoGetIPRadio");
   AutoGetIPRadio->setChecked(true);
