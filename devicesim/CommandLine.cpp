@@ -1,0 +1,155 @@
+#include "devicesim/CommandLine.h"
+
+#include <charconv>
+#include <limits>
+#include <optional>
+#include <stdexcept>
+
+namespace quillstone::devsim {
+namespace {
+
+constexpr std::uint16_t kDefaultPort = 4370;
+
+template <typename Number>
+Number ParseNumber(std::string_view option, std::string_view text, Number lowest, Number highest) {
+  long long value = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (error != std::errc{} || end != text.data() + text.size() || value < lowest ||
+      value > highest) {
+    throw std::invalid_argument(std::string(option) + ": expected a number from " +
+                                std::to_string(lowest) + " to " + std::to_string(highest) +
+                                ", got '" + std::string(text) + "'");
+  }
+  return static_cast<Number>(value);
+}
+
+void ParseListen(std::string_view text, SimulatorConfig& config) {
+  const std::size_t colon = text.rfind(':');
+  if (colon == std::string_view::npos || colon == 0) {
+    throw std::invalid_argument("--listen: expected ADDR:PORT, got '" + std::string(text) + "'");
+  }
+  config.listenAddress = std::string(text.substr(0, colon));
+  config.port = ParseNumber<std::uint16_t>("--listen", text.substr(colon + 1), 0, 65535);
+}
+
+void ParseRefusal(std::string_view text, SimulatorConfig& config) {
+  const std::size_t colon = text.rfind(':');
+  if (colon == std::string_view::npos || colon == 0) {
+    throw std::invalid_argument("--refuse: expected NAME:COUNT, got '" + std::string(text) + "'");
+  }
+  config.faults.refusals[std::string(text.substr(0, colon))] =
+      ParseNumber<int>("--refuse", text.substr(colon + 1), 0, std::numeric_limits<int>::max());
+}
+
+}  // namespace
+
+SimulatorConfig DefaultProgramConfig() {
+  SimulatorConfig config;
+  config.port = kDefaultPort;
+  return config;
+}
+
+CommandLine ParseCommandLine(std::span<const std::string_view> args) {
+  CommandLine parsed;
+  SimulatorConfig& config = parsed.config;
+  config = DefaultProgramConfig();
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    std::string_view option = args[i];
+    std::optional<std::string_view> attached;
+    if (const std::size_t equals = option.find('=');
+        option.starts_with("--") && equals != std::string_view::npos) {
+      attached = option.substr(equals + 1);
+      option = option.substr(0, equals);
+    }
+    const auto value = [&]() -> std::string_view {
+      if (attached) return *attached;
+      if (i + 1 >= args.size()) {
+        throw std::invalid_argument(std::string(option) + ": missing value");
+      }
+      return args[++i];
+    };
+    const auto noValue = [&] {
+      if (attached) throw std::invalid_argument(std::string(option) + " takes no value");
+    };
+
+    if (option == "--help" || option == "-h") {
+      noValue();
+      parsed.showHelp = true;
+    } else if (option == "--listen") {
+      ParseListen(value(), config);
+      config.link = LinkKind::kTcp;
+    } else if (option == "--serial") {
+      config.serialPath = std::string(value());
+      config.link = LinkKind::kSerialDevice;
+    } else if (option == "--pty") {
+      noValue();
+      config.link = LinkKind::kPty;
+    } else if (option == "--baud") {
+      config.baud =
+          ParseNumber<std::int32_t>(option, value(), 1, std::numeric_limits<std::int32_t>::max());
+    } else if (option == "--device-number") {
+      config.deviceNumber = ParseNumber<std::uint16_t>(option, value(), 0, 65535);
+    } else if (option == "--os") {
+      config.osValue = std::string(value());
+    } else if (option == "--state") {
+      config.stateFile = std::string(value());
+    } else if (option == "--log") {
+      config.logFile = std::string(value());
+    } else if (option == "--refuse") {
+      ParseRefusal(value(), config);
+    } else if (option == "--delay") {
+      config.faults.replyDelay = std::chrono::milliseconds(
+          ParseNumber<int>(option, value(), 0, std::numeric_limits<int>::max()));
+    } else if (option == "--silent") {
+      noValue();
+      config.faults.silent = true;
+    } else if (option == "--close-after") {
+      config.faults.closeAfterCommands =
+          ParseNumber<int>(option, value(), 1, std::numeric_limits<int>::max());
+    } else if (option == "--corrupt-replies") {
+      config.faults.corruptReplies =
+          ParseNumber<int>(option, value(), 0, std::numeric_limits<int>::max());
+    } else {
+      throw std::invalid_argument("unknown option '" + std::string(args[i]) + "'");
+    }
+  }
+  return parsed;
+}
+
+std::string UsageText() {
+  return R"(Usage: quillstone-devsim [OPTIONS]
+
+Simulates one device speaking the capstan wire protocol (see capstan/PROTOCOL.md), over TCP or
+a serial line, until SIGINT or SIGTERM.
+
+Link (one of; TCP by default):
+  --listen ADDR:PORT    listen on this IPv4 address and TCP port (default 127.0.0.1:4370;
+                        port 0 picks a free one). One client at a time: a second client is
+                        accepted and closed at once.
+  --pty                 create a pseudo-terminal and print the path clients open
+  --serial PATH         serve on an existing terminal device
+  --baud N              rate for --serial (default 115200)
+
+Device:
+  --device-number N     the device's number, 0 to 65535 (default 1); over a serial line it
+                        answers only requests addressed to it
+  --os VALUE            value of the "~OS" option (default empty). When empty or NONE, values of
+                        options named "~..." arrive scrambled and are recovered before storing
+  --state FILE          option store: loaded at start, rewritten atomically after every change
+  --log FILE            append one line per command (time, code, request text, reply code) and
+                        per event (connect, disconnect, restart)
+
+Faults, for testing clients:
+  --refuse NAME:N       refuse the next N writes of option NAME (repeatable)
+  --delay MS            delay every reply by MS milliseconds
+  --silent              receive commands but never answer, not even the handshake
+  --close-after N       drop the TCP client after answering N commands
+  --corrupt-replies N   send the next N command replies with a broken checksum
+
+  -h, --help            show this text
+
+Prints one line saying where it can be reached, then serves.
+)";
+}
+
+}  // namespace quillstone::devsim

@@ -1,0 +1,130 @@
+#include "devicesim/OptionStore.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+namespace quillstone::devsim {
+namespace {
+
+std::string Escape(const std::string& text) {
+  std::string escaped;
+  for (const char c : text) {
+    switch (c) {
+      case '\\':
+        escaped += "\\\\";
+        break;
+      case '\n':
+        escaped += "\\n";
+        break;
+      case '\r':
+        escaped += "\\r";
+        break;
+      default:
+        escaped += c;
+    }
+  }
+  return escaped;
+}
+
+std::string Unescape(std::string_view text) {
+  std::string plain;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '\\' || i + 1 == text.size()) {
+      plain += text[i];
+      continue;
+    }
+    const char next = text[++i];
+    plain += next == 'n' ? '\n' : next == 'r' ? '\r' : next;
+  }
+  return plain;
+}
+
+[[noreturn]] void Fail(const std::string& what, const std::filesystem::path& path) {
+  throw std::runtime_error(what + " " + path.string() + ": " + std::strerror(errno));
+}
+
+}  // namespace
+
+OptionStore::OptionStore(std::filesystem::path stateFile) : stateFile_(std::move(stateFile)) {}
+
+void OptionStore::Load() {
+  if (stateFile_.empty() || !std::filesystem::exists(stateFile_)) return;
+  std::ifstream in(stateFile_, std::ios::binary);
+  if (!in) Fail("cannot read", stateFile_);
+  std::ostringstream text;
+  text << in.rdbuf();
+  options_ = Parse(text.str());
+}
+
+std::optional<std::string> OptionStore::Get(const std::string& name) const {
+  const auto found = options_.find(name);
+  if (found == options_.end()) return std::nullopt;
+  return found->second;
+}
+
+void OptionStore::Set(const std::string& name, const std::string& value) {
+  if (const auto found = options_.find(name); found != options_.end() && found->second == value) {
+    return;
+  }
+  // Saved first, so a failed save leaves memory and file alike.
+  OptionMap updated = options_;
+  updated[name] = value;
+  Save(updated);
+  options_ = std::move(updated);
+}
+
+std::string OptionStore::Serialise(const OptionMap& options) {
+  std::string text = "# quillstone-devsim option store\n";
+  for (const auto& [name, value] : options) text += Escape(name) + "=" + Escape(value) + "\n";
+  return text;
+}
+
+OptionMap OptionStore::Parse(const std::string& text) {
+  OptionMap options;
+  std::istringstream lines(text);
+  std::string line;
+  while (std::getline(lines, line)) {
+    if (line.empty() || line.front() == '#') continue;
+    // Names never hold "=": a write splits at the first one.
+    const std::size_t equals = line.find('=');
+    if (equals == std::string::npos) continue;
+    options[Unescape(std::string_view(line).substr(0, equals))] =
+        Unescape(std::string_view(line).substr(equals + 1));
+  }
+  return options;
+}
+
+void OptionStore::Save(const OptionMap& options) const {
+  if (stateFile_.empty()) return;
+  // Written beside the target and renamed over it, so a reader never sees half a file.
+  const std::filesystem::path temporary =
+      stateFile_.string() + ".tmp." + std::to_string(::getpid());
+  const std::string text = Serialise(options);
+  const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd < 0) Fail("cannot write", temporary);
+  std::size_t written = 0;
+  while (written < text.size()) {
+    const ssize_t put = ::write(fd, text.data() + written, text.size() - written);
+    if (put < 0 && errno == EINTR) continue;
+    if (put <= 0) {
+      ::close(fd);
+      ::unlink(temporary.c_str());
+      Fail("cannot write", temporary);
+    }
+    written += static_cast<std::size_t>(put);
+  }
+  const bool synced = ::fsync(fd) == 0;
+  ::close(fd);
+  if (!synced || ::rename(temporary.c_str(), stateFile_.c_str()) != 0) {
+    ::unlink(temporary.c_str());
+    Fail("cannot replace", stateFile_);
+  }
+}
+
+}  // namespace quillstone::devsim

@@ -1,0 +1,171 @@
+#pragma once
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "capstan/capstan.h"
+
+// Helpers shared by the capstan and devicesim suites.
+namespace quillstone::testing {
+
+using Clock = std::chrono::steady_clock;
+using std::chrono::milliseconds;
+
+inline milliseconds ElapsedSince(Clock::time_point start) {
+  return std::chrono::duration_cast<milliseconds>(Clock::now() - start);
+}
+
+// A fresh folder per test process and call, removed afterwards.
+class TempDir {
+ public:
+  TempDir() {
+    static std::atomic<int> counter{0};
+    path_ = std::filesystem::temp_directory_path() /
+            ("quillstone-test-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
+    std::filesystem::remove_all(path_);
+    std::filesystem::create_directories(path_);
+  }
+  ~TempDir() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+  }
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+
+  const std::filesystem::path& Path() const { return path_; }
+
+ private:
+  std::filesystem::path path_;
+};
+
+inline std::string ReadFileText(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// Sets an environment variable for its lifetime.
+class ScopedEnv {
+ public:
+  ScopedEnv(const char* name, const std::string& value) : name_(name) {
+    if (const char* old = std::getenv(name)) saved_ = old;
+    ::setenv(name, value.c_str(), 1);
+  }
+  ~ScopedEnv() {
+    if (saved_) {
+      ::setenv(name_, saved_->c_str(), 1);
+    } else {
+      ::unsetenv(name_);
+    }
+  }
+  ScopedEnv(const ScopedEnv&) = delete;
+  ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+ private:
+  const char* name_;
+  std::optional<std::string> saved_;
+};
+
+// A loopback port nobody listens on: bound to pick a free number, then closed again.
+inline std::uint16_t ClosedLoopbackPort() {
+  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+  socklen_t size = sizeof address;
+  ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size);
+  ::close(fd);
+  return ntohs(address.sin_port);
+}
+
+inline std::int32_t OpenTcp(std::uint16_t port) {
+  return HALYARD_INIT(CAPSTAN_TRANSPORT_TCP, "127.0.0.1", port, 0, 0, 0);
+}
+
+// Closes a library handle when the test ends, whatever it asserted.
+class HandleGuard {
+ public:
+  explicit HandleGuard(std::int32_t handle) : handle_(handle) {}
+  ~HandleGuard() { HALYARD_CLOSE(handle_); }
+  HandleGuard(const HandleGuard&) = delete;
+  HandleGuard& operator=(const HandleGuard&) = delete;
+  std::int32_t Get() const { return handle_; }
+
+ private:
+  std::int32_t handle_;
+};
+
+struct ReadResult {
+  std::uint16_t reply = 0;
+  std::string value;
+};
+
+// Reads an option the way the tool does: a zero-filled 200-byte buffer holding the name, the
+// value taken from one byte past the name up to the first zero byte.
+inline ReadResult ReadOption(std::int32_t handle, const std::string& name, int timeoutMs = 300) {
+  std::vector<char> buffer(200, '\0');
+  name.copy(buffer.data(), name.size());
+  std::uint16_t command = CAPSTAN_CMD_READ_OPTION;
+  HALYARD_SENDCMD(handle, &command, buffer.data(), static_cast<std::int32_t>(buffer.size()),
+                  static_cast<std::int32_t>(name.size() + 1), timeoutMs);
+  ReadResult result{command, {}};
+  if (command == CAPSTAN_REPLY_OK) {
+    const std::string reply(buffer.data() + name.size() + 1, buffer.size() - name.size() - 1);
+    result.value = reply.substr(0, reply.find('\0'));
+  }
+  return result;
+}
+
+// Writes an option text the way the tool does: the text and a zero byte, capacity 100 even
+// when the request is longer.
+inline std::uint16_t WriteOption(std::int32_t handle, const std::string& text,
+                                 int timeoutMs = 300) {
+  std::vector<char> buffer(std::max<std::size_t>(100, text.size() + 1), '\0');
+  text.copy(buffer.data(), text.size());
+  std::uint16_t command = CAPSTAN_CMD_WRITE_OPTION;
+  HALYARD_SENDCMD(handle, &command, buffer.data(), 100, static_cast<std::int32_t>(text.size() + 1),
+                  timeoutMs);
+  return command;
+}
+
+inline std::uint16_t SendBare(std::int32_t handle, std::uint16_t code, int timeoutMs = 300) {
+  std::uint16_t command = code;
+  HALYARD_SENDCMD(handle, &command, nullptr, 0, 0, timeoutMs);
+  return command;
+}
+
+// The chained exclusive-or form of an option text with a chosen key, as a client sends it.
+inline std::string ScrambleOption(std::string_view text, std::uint8_t key) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  const std::size_t equals = text.find('=');
+  if (equals == std::string_view::npos) return std::string(text);
+  std::string scrambled(text.substr(0, equals + 1));
+  std::uint8_t chained = key;
+  const auto appendPair = [&] {
+    scrambled += kHex[chained >> 4];
+    scrambled += kHex[chained & 0x0F];
+  };
+  appendPair();
+  for (const char c : text.substr(equals + 1)) {
+    chained = static_cast<std::uint8_t>(chained ^ static_cast<std::uint8_t>(c));
+    appendPair();
+  }
+  return scrambled;
+}
+
+}  // namespace quillstone::testing

@@ -1,0 +1,110 @@
+#include "devicesim/CommandLine.h"
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+#include <vector>
+
+namespace quillstone::devsim {
+namespace {
+
+CommandLine Parse(std::vector<std::string_view> args) {
+  return ParseCommandLine(args);
+}
+
+TEST(CommandLine, DefaultsToLoopbackPort4370AndDeviceOne) {
+  const CommandLine parsed = Parse({});
+  EXPECT_FALSE(parsed.showHelp);
+  EXPECT_EQ(parsed.config.link, LinkKind::kTcp);
+  EXPECT_EQ(parsed.config.listenAddress, "127.0.0.1");
+  EXPECT_EQ(parsed.config.port, 4370);
+  EXPECT_EQ(parsed.config.deviceNumber, 1);
+  EXPECT_EQ(parsed.config.osValue, "");
+  EXPECT_TRUE(parsed.config.stateFile.empty());
+  EXPECT_TRUE(parsed.config.logFile.empty());
+  EXPECT_FALSE(parsed.config.faults.silent);
+}
+
+TEST(CommandLine, ReadsEveryOption) {
+  const CommandLine parsed = Parse({"--listen",
+                                    "127.0.0.2:0",
+                                    "--device-number",
+                                    "12",
+                                    "--os",
+                                    "NONE",
+                                    "--state",
+                                    "/tmp/s.ini",
+                                    "--log=/tmp/l.log",
+                                    "--refuse",
+                                    "SSID:2",
+                                    "--refuse",
+                                    "a:b:1",
+                                    "--delay",
+                                    "150",
+                                    "--silent",
+                                    "--close-after",
+                                    "3",
+                                    "--corrupt-replies",
+                                    "4"});
+  const SimulatorConfig& config = parsed.config;
+  EXPECT_EQ(config.listenAddress, "127.0.0.2");
+  EXPECT_EQ(config.port, 0);
+  EXPECT_EQ(config.deviceNumber, 12);
+  EXPECT_EQ(config.osValue, "NONE");
+  EXPECT_EQ(config.stateFile, "/tmp/s.ini");
+  EXPECT_EQ(config.logFile, "/tmp/l.log");
+  EXPECT_EQ(config.faults.refusals, (std::map<std::string, int>{{"SSID", 2}, {"a:b", 1}}));
+  EXPECT_EQ(config.faults.replyDelay, std::chrono::milliseconds(150));
+  EXPECT_TRUE(config.faults.silent);
+  EXPECT_EQ(config.faults.closeAfterCommands, 3);
+  EXPECT_EQ(config.faults.corruptReplies, 4);
+}
+
+TEST(CommandLine, ChoosesASerialLink) {
+  EXPECT_EQ(Parse({"--pty"}).config.link, LinkKind::kPty);
+  const CommandLine serial = Parse({"--serial", "/dev/ttyUSB0", "--baud", "9600"});
+  EXPECT_EQ(serial.config.link, LinkKind::kSerialDevice);
+  EXPECT_EQ(serial.config.serialPath, "/dev/ttyUSB0");
+  EXPECT_EQ(serial.config.baud, 9600);
+}
+
+TEST(CommandLine, TakesAnEmptyOsValue) {
+  EXPECT_EQ(Parse({"--os", "V2", "--os="}).config.osValue, "");
+}
+
+TEST(CommandLine, AsksForHelp) {
+  EXPECT_TRUE(Parse({"--help"}).showHelp);
+  EXPECT_TRUE(Parse({"-h"}).showHelp);
+}
+
+TEST(CommandLine, RejectsMalformedArguments) {
+  const std::vector<std::vector<std::string_view>> bad = {{"--bogus"},
+                                                          {"--listen"},
+                                                          {"--listen", "4370"},
+                                                          {"--listen", ":1"},
+                                                          {"--listen", "a:70000"},
+                                                          {"--device-number", "-1"},
+                                                          {"--device-number", "65536"},
+                                                          {"--delay", "soon"},
+                                                          {"--refuse", "SSID"},
+                                                          {"--refuse", "SSID:x"},
+                                                          {"--close-after", "0"},
+                                                          {"--silent=yes"},
+                                                          {"--baud", "0"},
+                                                          {"stray"}};
+  for (const auto& args : bad) {
+    EXPECT_THROW(Parse(args), std::invalid_argument) << args.front();
+  }
+}
+
+TEST(CommandLine, UsageNamesEveryOption) {
+  const std::string usage = UsageText();
+  for (const char* option :
+       {"--listen", "--serial", "--pty", "--baud", "--device-number", "--os", "--state", "--log",
+        "--refuse", "--delay", "--silent", "--close-after", "--corrupt-replies", "--help"}) {
+    EXPECT_NE(usage.find(option), std::string::npos) << option;
+  }
+}
+
+}  // namespace
+}  // namespace quillstone::devsim

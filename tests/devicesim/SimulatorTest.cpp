@@ -1,0 +1,385 @@
+// The simulator spoken to frame by frame, without the library in between.
+#include "devicesim/Simulator.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+
+#include <array>
+#include <fstream>
+#include <sstream>
+
+#include "capstan/capstan.h"
+#include "capstan/src/Protocol.h"
+#include "capstan/src/posix/FdIo.h"
+#include "tests/capstan/TestSupport.h"
+
+namespace quillstone::devsim {
+namespace {
+
+using namespace quillstone::testing;
+using posixio::FdKind;
+using posixio::IoStatus;
+using posixio::UniqueFd;
+
+constexpr milliseconds kReplyWait{2000};
+
+wire::Frame Request(std::uint16_t code, const std::string& text, std::uint16_t sequence,
+                    std::uint16_t device = wire::kAnyDevice) {
+  std::vector<std::uint8_t> payload(text.begin(), text.end());
+  if (!text.empty()) payload.push_back(0);
+  return wire::Frame{wire::FrameKind::kRequest, device, sequence, code, std::move(payload)};
+}
+
+std::string PayloadText(const wire::Frame& frame) {
+  return std::string(frame.payload.begin(), frame.payload.end());
+}
+
+// A bare protocol client on a TCP connection or a terminal.
+class RawClient {
+ public:
+  static RawClient Tcp(std::uint16_t port) {
+    UniqueFd fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    EXPECT_EQ(::connect(fd.Get(), reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    posixio::SetNonBlocking(fd.Get());
+    return RawClient(std::move(fd), FdKind::kSocket);
+  }
+
+  static RawClient Terminal(const std::string& path) {
+    UniqueFd fd(::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+    EXPECT_TRUE(fd.Valid()) << path;
+    return RawClient(std::move(fd), FdKind::kTerminal);
+  }
+
+  void SendBytes(const std::vector<std::uint8_t>& bytes) {
+    ASSERT_EQ(posixio::WriteAll(fd_.Get(), kind_, bytes, Clock::now() + kReplyWait), IoStatus::kOk);
+  }
+  void Send(const wire::Frame& frame) { SendBytes(wire::EncodeFrame(frame)); }
+
+  std::optional<wire::Frame> Receive(milliseconds timeout = kReplyWait) {
+    const auto deadline = Clock::now() + timeout;
+    std::array<std::uint8_t, 1024> chunk{};
+    for (;;) {
+      if (auto frame = reader_.Next()) return frame;
+      const auto got = posixio::ReadSome(fd_.Get(), kind_, chunk, deadline);
+      if (got.status != IoStatus::kOk) return std::nullopt;
+      reader_.Append(std::span<const std::uint8_t>(chunk.data(), got.count));
+    }
+  }
+
+  // True when the other end closes the connection before the timeout.
+  bool WaitForHangUp(milliseconds timeout) {
+    std::array<std::uint8_t, 256> chunk{};
+    const auto deadline = Clock::now() + timeout;
+    for (;;) {
+      const auto got = posixio::ReadSome(fd_.Get(), kind_, chunk, deadline);
+      if (got.status == IoStatus::kClosed) return true;
+      if (got.status == IoStatus::kTimeout) return false;
+    }
+  }
+
+  const wire::DiscardCounts& Discarded() const { return reader_.Discarded(); }
+  void Close() { fd_.Reset(); }
+
+ private:
+  RawClient(UniqueFd fd, FdKind kind)
+      : fd_(std::move(fd)),
+        kind_(kind),
+        reader_(wire::AcceptRule{wire::FrameKind::kReply, std::nullopt, false, std::nullopt}) {}
+
+  UniqueFd fd_;
+  FdKind kind_;
+  wire::FrameReader reader_;
+};
+
+SimulatorConfig TcpDevice() {
+  SimulatorConfig config;
+  config.defaults = {{"SSID", "office"}};
+  return config;
+}
+
+TEST(Simulator, ListensOnAFreePortAndSaysWhere) {
+  Simulator simulator(TcpDevice());
+  simulator.Start();
+  ASSERT_NE(simulator.Port(), 0);
+  EXPECT_EQ(simulator.Describe(),
+            "listening on 127.0.0.1:" + std::to_string(simulator.Port()) + ", device 1");
+}
+
+TEST(Simulator, FailsToStartOnAPortInUse) {
+  Simulator first(TcpDevice());
+  first.Start();
+  SimulatorConfig config = TcpDevice();
+  config.port = first.Port();
+  Simulator second(config);
+  EXPECT_THROW(second.Start(), std::runtime_error);
+}
+
+TEST(Simulator, AnswersTheHelloWithoutCountingItAsACommand) {
+  Simulator simulator(TcpDevice());
+  simulator.Start();
+  RawClient client = RawClient::Tcp(simulator.Port());
+  client.Send(Request(wire::kHelloCode, "capstan", 1));
+  const auto reply = client.Receive();
+  ASSERT_TRUE(reply.has_value());
+  EXPECT_EQ(reply->code, CAPSTAN_REPLY_OK);
+  EXPECT_EQ(reply->sequence, 1);
+  EXPECT_EQ(reply->device, 1);
+  EXPECT_NE(PayloadText(*reply).find("quillstone-devsim"), std::string::npos);
+  EXPECT_EQ(simulator.CommandCount(), 0U);
+}
+
+TEST(Simulator, OverTcpAnswersItsOwnNumberAndTheWildcardOnly) {
+  Simulator simulator(TcpDevice());
+  simulator.Start();
+  RawClient client = RawClient::Tcp(simulator.Port());
+  client.Send(Request(CAPSTAN_CMD_READ_OPTION, "SSID", 1, 5));
+  client.Send(Request(CAPSTAN_CMD_READ_OPTION, "SSID", 2, wire::kAnyDevice));
+  client.Send(Request(CAPSTAN_CMD_READ_OPTION, "SSID", 3, 1));
+  // Requests are answered in order, so an answer to the first would come first.
+  const auto first = client.Receive();
+  ASSERT_TRUE(first.has_value());
+  EXPECT_EQ(first->sequence, 2);
+  EXPECT_EQ(PayloadText(*first), std::string("SSID=office\0", 12));
+  const auto second = client.Receive();
+  ASSERT_TRUE(second.has_value());
+  EXPECT_EQ(second->sequence, 3);
+  EXPECT_EQ(simulator.CommandCount(), 2U);
+}
+
+TEST(Simulator, OverASerialLineAnswersOnlyItsOwnNumber) {
+  SimulatorConfig config = TcpDevice();
+  config.link = LinkKind::kPty;
+  config.deviceNumber = 7;
+  Simulator simulator(config);
+  simulator.Start();
+  EXPECT_EQ(simulator.Describe(), "pseudo-terminal " + simulator.PtyPath() + ", device 7");
+  RawClient client = RawClient::Terminal(simulator.PtyPath());
+  client.Send(Request(CAPSTAN_CMD_READ_OPTION, "SSID", 1, 8));
+  client.Send(Request(CAPSTAN_CMD_READ_OPTION, "SSID", 2, wire::kAnyDevice));
+  client.Send(Request(CAPSTAN_CMD_READ_OPTION, "SSID", 3, 7));
+  const auto reply = client.Receive();
+  ASSERT_TRUE(reply.has_value());
+  EXPECT_EQ(reply->sequence, 3);
+  EXPECT_EQ(reply->device, 7);
+  EXPECT_EQ(simulator.CommandCount(), 1U);
+}
+
+TEST(Simulator, IgnoresNoiseAndDamagedRequests) {
+  Simulator simulator(TcpDevice());
+  simulator.Start();
+  RawClient client = RawClient::Tcp(simulator.Port());
+  client.SendBytes({'G', 'E', 'T', ' ', '/', '\r', '\n', wire::kStartMarker[0]});
+  auto damaged = wire::EncodeFrame(Request(CAPSTAN_CMD_WRITE_OPTION, "SSID=evil", 1));
+  damaged[damaged.size() - 6] ^= 0x01;
+  client.SendBytes(damaged);
+  client.Send(Request(CAPSTAN_CMD_READ_OPTION, "SSID", 2));
+  const auto reply = client.Receive();
+  ASSERT_TRUE(reply.has_value());
+  EXPECT_EQ(reply->sequence, 2);
+  EXPECT_EQ(PayloadText(*reply), std::string("SSID=office\0", 12));
+  EXPECT_EQ(simulator.CommandCount(), 1U);
+}
+
+TEST(Simulator, RecordsCommandsInOrder) {
+  Simulator simulator(TcpDevice());
+  simulator.Start();
+  RawClient client = RawClient::Tcp(simulator.Port());
+  client.Send(Request(CAPSTAN_CMD_BEGIN_CONFIG, "", 1));
+  client.Send(Request(CAPSTAN_CMD_WRITE_OPTION, "SSID=lab", 2));
+  client.Send(Request(CAPSTAN_CMD_READ_OPTION, "Missing", 3));
+  ASSERT_TRUE(simulator.WaitForCommands(3, kReplyWait));
+  const auto records = simulator.Records();
+  ASSERT_EQ(records.size(), 3U);
+  EXPECT_EQ(records[0].code, CAPSTAN_CMD_BEGIN_CONFIG);
+  EXPECT_EQ(records[0].request, "");
+  EXPECT_EQ(records[1].code, CAPSTAN_CMD_WRITE_OPTION);
+  EXPECT_EQ(records[1].request, "SSID=lab");
+  EXPECT_EQ(records[1].reply, CAPSTAN_REPLY_OK);
+  EXPECT_EQ(records[2].reply, CAPSTAN_REPLY_NOT_FOUND);
+  EXPECT_LE(records[0].time, records[1].time);
+  EXPECT_LE(records[1].time, records[2].time);
+}
+
+TEST(Simulator, CountsCommandsWithoutKeepingRecords) {
+  SimulatorConfig config = TcpDevice();
+  config.keepRecords = false;
+  Simulator simulator(config);
+  simulator.Start();
+  RawClient client = RawClient::Tcp(simulator.Port());
+  client.Send(Request(CAPSTAN_CMD_BEGIN_CONFIG, "", 1));
+  ASSERT_TRUE(simulator.WaitForCommands(1, kReplyWait));
+  EXPECT_TRUE(simulator.Records().empty());
+}
+
+TEST(Simulator, LogsOneLinePerCommandAndEachEvent) {
+  TempDir dir;
+  SimulatorConfig config = TcpDevice();
+  config.logFile = dir.Path() / "device.log";
+  Simulator simulator(config);
+  simulator.Start();
+  RawClient client = RawClient::Tcp(simulator.Port());
+  client.Send(Request(CAPSTAN_CMD_READ_OPTION, "SSID", 1));
+  client.Send(Request(CAPSTAN_CMD_WRITE_OPTION, "Name=\"quoted\"\n", 2));
+  ASSERT_TRUE(client.Receive().has_value());
+  ASSERT_TRUE(client.Receive().has_value());
+  // Stopping with the client still there ends its connection too.
+  simulator.Stop();
+  std::istringstream log(ReadFileText(config.logFile));
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(log, line);) lines.push_back(line);
+  ASSERT_EQ(lines.size(), 6U);
+  const std::vector<std::string> endings = {
+      "event=start device=1 os=\"\"",
+      "event=connect peer=127.0.0.1:",
+      "code=11 request=\"SSID\" reply=2000",
+      "code=12 request=\"Name=\\\"quoted\\\"\\x0A\" reply=2000",
+      "event=disconnect",
+      "event=stop"};
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    // Each line: an ISO 8601 UTC time with milliseconds, then the entry.
+    EXPECT_EQ(lines[i].substr(23, 2), "Z ") << lines[i];
+    EXPECT_NE(lines[i].find(endings[i], 25), std::string::npos) << lines[i];
+  }
+}
+
+TEST(Simulator, KeepsItsOptionsInTheStateFileAcrossRuns) {
+  TempDir dir;
+  SimulatorConfig config = TcpDevice();
+  config.stateFile = dir.Path() / "state.ini";
+  {
+    Simulator simulator(config);
+    simulator.Start();
+    RawClient client = RawClient::Tcp(simulator.Port());
+    client.Send(Request(CAPSTAN_CMD_WRITE_OPTION, "SSID=lab", 1));
+    ASSERT_TRUE(client.Receive().has_value());
+  }
+  EXPECT_EQ(OptionStore::Parse(ReadFileText(config.stateFile)).at("SSID"), "lab");
+  Simulator again(config);
+  again.Start();
+  EXPECT_EQ(again.Option("SSID"), "lab");
+}
+
+TEST(Simulator, RestartsOnceTheClientHasDisconnected) {
+  TempDir dir;
+  SimulatorConfig config = TcpDevice();
+  config.logFile = dir.Path() / "device.log";
+  Simulator simulator(config);
+  simulator.Start();
+  RawClient client = RawClient::Tcp(simulator.Port());
+  client.Send(Request(CAPSTAN_CMD_RESTART, "", 1));
+  const auto reply = client.Receive();
+  ASSERT_TRUE(reply.has_value());
+  EXPECT_EQ(reply->code, CAPSTAN_REPLY_OK);
+  EXPECT_EQ(simulator.Restarts(), 0U);
+  client.Close();
+  ASSERT_TRUE(simulator.WaitForRestarts(1, kReplyWait));
+  simulator.Stop();
+  EXPECT_NE(ReadFileText(config.logFile).find("event=restart"), std::string::npos);
+}
+
+TEST(Simulator, ClosesASecondClientAtOnce) {
+  Simulator simulator(TcpDevice());
+  simulator.Start();
+  RawClient first = RawClient::Tcp(simulator.Port());
+  first.Send(Request(wire::kHelloCode, "capstan", 1));
+  ASSERT_TRUE(first.Receive().has_value());
+  RawClient second = RawClient::Tcp(simulator.Port());
+  EXPECT_TRUE(second.WaitForHangUp(kReplyWait));
+  first.Send(Request(CAPSTAN_CMD_READ_OPTION, "SSID", 2));
+  EXPECT_TRUE(first.Receive().has_value());
+  EXPECT_EQ(simulator.Connections(), 1U);
+}
+
+TEST(Simulator, DelaysEveryReply) {
+  Simulator simulator(TcpDevice());
+  simulator.Start();
+  simulator.SetReplyDelay(milliseconds(150));
+  RawClient client = RawClient::Tcp(simulator.Port());
+  const auto start = Clock::now();
+  client.Send(Request(CAPSTAN_CMD_READ_OPTION, "SSID", 1));
+  ASSERT_TRUE(client.Receive().has_value());
+  EXPECT_GE(ElapsedSince(start), milliseconds(150));
+}
+
+TEST(Simulator, StaysSilentButRecordsWhatArrives) {
+  Simulator simulator(TcpDevice());
+  simulator.Start();
+  simulator.SetSilent(true);
+  RawClient client = RawClient::Tcp(simulator.Port());
+  client.Send(Request(CAPSTAN_CMD_READ_OPTION, "SSID", 1));
+  ASSERT_TRUE(simulator.WaitForCommands(1, kReplyWait));
+  EXPECT_EQ(simulator.Records().at(0).reply, 0);
+  simulator.SetSilent(false);
+  client.Send(Request(CAPSTAN_CMD_READ_OPTION, "SSID", 2));
+  const auto reply = client.Receive();
+  ASSERT_TRUE(reply.has_value());
+  EXPECT_EQ(reply->sequence, 2) << "the silent command never got an answer";
+}
+
+TEST(Simulator, DropsTheClientAfterTheGivenNumberOfCommands) {
+  SimulatorConfig config = TcpDevice();
+  config.faults.closeAfterCommands = 2;
+  Simulator simulator(config);
+  simulator.Start();
+  RawClient client = RawClient::Tcp(simulator.Port());
+  client.Send(Request(wire::kHelloCode, "capstan", 1));
+  client.Send(Request(CAPSTAN_CMD_READ_OPTION, "SSID", 2));
+  client.Send(Request(CAPSTAN_CMD_READ_OPTION, "SSID", 3));
+  for (const std::uint16_t sequence : {1, 2, 3}) {
+    const auto reply = client.Receive();
+    ASSERT_TRUE(reply.has_value());
+    EXPECT_EQ(reply->sequence, sequence);
+  }
+  EXPECT_TRUE(client.WaitForHangUp(kReplyWait));
+}
+
+TEST(Simulator, CorruptsTheGivenNumberOfReplies) {
+  Simulator simulator(TcpDevice());
+  simulator.Start();
+  simulator.CorruptReplies(1);
+  RawClient client = RawClient::Tcp(simulator.Port());
+  client.Send(Request(CAPSTAN_CMD_READ_OPTION, "SSID", 1));
+  client.Send(Request(CAPSTAN_CMD_READ_OPTION, "SSID", 2));
+  const auto reply = client.Receive();
+  ASSERT_TRUE(reply.has_value());
+  EXPECT_EQ(reply->sequence, 2);
+  EXPECT_EQ(client.Discarded().badCrcs, 1U);
+}
+
+TEST(Simulator, RefusesANamedOptionWhileRunning) {
+  Simulator simulator(TcpDevice());
+  simulator.Start();
+  simulator.RefuseOption("SSID", 1);
+  RawClient client = RawClient::Tcp(simulator.Port());
+  client.Send(Request(CAPSTAN_CMD_WRITE_OPTION, "SSID=lab", 1));
+  client.Send(Request(CAPSTAN_CMD_WRITE_OPTION, "SSID=lab", 2));
+  const auto refused = client.Receive();
+  const auto accepted = client.Receive();
+  ASSERT_TRUE(refused && accepted);
+  EXPECT_EQ(refused->code, CAPSTAN_REPLY_REFUSED);
+  EXPECT_EQ(accepted->code, CAPSTAN_REPLY_OK);
+  EXPECT_EQ(simulator.Option("SSID"), "lab");
+}
+
+TEST(Simulator, StopsPromptlyInTheMiddleOfADelay) {
+  Simulator simulator(TcpDevice());
+  simulator.Start();
+  simulator.SetReplyDelay(std::chrono::seconds(30));
+  RawClient client = RawClient::Tcp(simulator.Port());
+  client.Send(Request(CAPSTAN_CMD_READ_OPTION, "SSID", 1));
+  ASSERT_TRUE(simulator.WaitForCommands(1, kReplyWait));
+  const auto start = Clock::now();
+  simulator.Stop();
+  EXPECT_LT(ElapsedSince(start), milliseconds(1000));
+  simulator.Stop();
+}
+
+}  // namespace
+}  // namespace quillstone::devsim
