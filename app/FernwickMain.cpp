@@ -324,7 +324,8 @@ bool TFernwick::eventFilter(QObject* watched, QEvent* event) {
       if (field != watched) continue;
       const auto* keyEvent = static_cast<QKeyEvent*>(event);
       const QString typed = keyEvent->text();
-      if (typed.size() != 1) break;
+      // The Delete key is editing, not typing, though X11 gives it the text DEL (127).
+      if (typed.size() != 1 || keyEvent->key() == Qt::Key_Delete) break;
       QChar key = typed.front();
       (this->*keyPress)(key);
       if (key.isNull()) return true;  // discarded
