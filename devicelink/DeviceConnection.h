@@ -19,8 +19,7 @@ std::int32_t ToPortNumber(const std::string& text);
 
 // Flushes the ARP cache, converts the port, calls the library with the TCP transport.
 // Returns true when DeviceHandle is nonzero.
-bool OpenNetworkConnection(WindowId owner, const std::string& address,
-                           const std::string& portText);
+bool OpenNetworkConnection(WindowId owner, const std::string& address, const std::string& portText);
 
 // Ends every "serwatch.dll" process, converts the baud rate and then the device number,
 // calls the library with the serial transport. Returns true when DeviceHandle is nonzero.

@@ -9,26 +9,26 @@
 namespace quillstone {
 
 struct ModemForm {
-  int modemIndex = 2;            // CMBModem: "NONE", "RS232 ", "GPRS", "CDMA"
+  int modemIndex = 2;  // CMBModem: "NONE", "RS232 ", "GPRS", "CDMA"
   std::string modemText = "GPRS";
-  int connectIndex = 2;          // CMBConnect: "NULL", "N", "Y"
+  int connectIndex = 2;  // CMBConnect: "NULL", "N", "Y"
   std::string connectText = "Y";
-  std::string apn;               // APNEdit
-  std::string userName;          // EDTUserName
-  std::string password;          // EDTpsw
-  std::string dialNumber;        // EDTNum
-  int keepIndex = 2;             // CMBKeep: "NULL", "N", "Y"
+  std::string apn;         // APNEdit
+  std::string userName;    // EDTUserName
+  std::string password;    // EDTpsw
+  std::string dialNumber;  // EDTNum
+  int keepIndex = 2;       // CMBKeep: "NULL", "N", "Y"
   std::string keepText = "Y";
   std::string autoUploadTime = "60";  // EDTAutoUPT
-  int checkModeIndex = -1;       // CMDChcekM: "NONE", "LAN", "GPRS/CDMA"; -1 no item picked
+  int checkModeIndex = -1;            // CMDChcekM: "NONE", "LAN", "GPRS/CDMA"; -1 no item picked
   std::string checkModeText;
-  std::string authServerRequest = "3";  // Edit2
+  std::string authServerRequest = "3";   // Edit2
   std::string authServerTimeout = "10";  // Edit3
-  bool ipType = true;            // RadioButton3 "IPType"
-  bool dnsType = false;          // RadioButton4 "DNSType"
+  bool ipType = true;                    // RadioButton3 "IPType"
+  bool dnsType = false;                  // RadioButton4 "DNSType"
   std::string authServerIp = "0.0.0.0";  // Edit4
   std::string dnsIp = "0.0.0.0";         // DNSIPEdit
-  std::string url;               // URLEdit
+  std::string url;                       // URLEdit
 };
 
 enum class ModemTransport { Tcp, Serial };

@@ -34,8 +34,8 @@ extern bool OctetWarningActive;
 struct OctetVerdict {
   enum class Action { Accept, WarnAndReplace, ClearSilently };
   Action action = Action::Accept;
-  int value = 0;          // the value to keep in the field
-  std::string message;    // for WarnAndReplace
+  int value = 0;        // the value to keep in the field
+  std::string message;  // for WarnAndReplace
 };
 // Judges a field report of the device IP address control and updates OctetWarningActive.
 OctetVerdict JudgeFieldChange(int field, int value);

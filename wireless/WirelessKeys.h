@@ -49,8 +49,8 @@ std::vector<std::string> ListShortKeys(bool wepGroupEnabled);
 
 struct KeyCheckInput {
   bool wepGroupEnabled = false;
-  int format = -1;                        // PasswordModeCob index
-  std::array<bool, KeyCount> markers{};   // WepPasswordRadio1..4 selected
+  int format = -1;                       // PasswordModeCob index
+  std::array<bool, KeyCount> markers{};  // WepPasswordRadio1..4 selected
   std::array<std::string, KeyCount> keyTexts;
   bool wpaGroupEnabled = false;
   std::string passphrase;

@@ -11,17 +11,17 @@
 namespace quillstone {
 
 struct WirelessForm {
-  bool active = true;               // ActiveRadio selected (DisableRadio otherwise)
-  std::string networkName;          // WirelessNetEdt, untrimmed
-  int modelIndex = 0;               // WirelessModelCob
-  std::string authenticationText;   // AuthenticationTypeCob
-  std::string encryptionText;       // WepEncryptCob
-  bool wepGroupEnabled = false;     // WEPGroup's own flag
-  bool wpaGroupEnabled = false;     // WPAGroup's own flag
-  std::array<bool, 4> keyMarkers{};  // WepPasswordRadio1..4
-  int passwordModeIndex = 0;        // PasswordModeCob, -1 for no item
+  bool active = true;                   // ActiveRadio selected (DisableRadio otherwise)
+  std::string networkName;              // WirelessNetEdt, untrimmed
+  int modelIndex = 0;                   // WirelessModelCob
+  std::string authenticationText;       // AuthenticationTypeCob
+  std::string encryptionText;           // WepEncryptCob
+  bool wepGroupEnabled = false;         // WEPGroup's own flag
+  bool wpaGroupEnabled = false;         // WPAGroup's own flag
+  std::array<bool, 4> keyMarkers{};     // WepPasswordRadio1..4
+  int passwordModeIndex = 0;            // PasswordModeCob, -1 for no item
   std::array<std::string, 4> keyTexts;  // WepPasswordEdt1..4, untrimmed
-  std::string passphrase;           // WAPpasswordEdit, untrimmed
+  std::string passphrase;               // WAPpasswordEdit, untrimmed
 };
 
 // Rows 1 to 11 in order; `loadIpSettings` is called once, after the "WIFI=0" row. Key type
