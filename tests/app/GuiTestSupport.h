@@ -1,0 +1,155 @@
+#pragma once
+
+// Helpers for the widget tests of the main window, its pages and the device IP dialog: a window
+// built on a fresh program directory with recorded message boxes and faked platform services,
+// and user-like input (mouse clicks on buttons, typing into whatever has the focus, picks from
+// the combo boxes' lists).
+
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QComboBox>
+#include <QRadioButton>
+#include <QStyle>
+#include <QStyleOptionButton>
+#include <QTest>
+#include <QWidget>
+#include <algorithm>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/FernwickMain.h"
+#include "devicelink/DeviceApi.h"
+#include "tests/support/FakeMessageBoxes.h"
+#include "tests/support/FakePlatform.h"
+#include "tests/support/TempDirectory.h"
+#include "wireless/IpSettings.h"
+#include "wireless/WirelessKeys.h"
+
+namespace quillstone::testing {
+
+// The ARP flush, the process table and the pauses are fakes for the object's lifetime, so no
+// test touches the machine's ARP cache or its processes. The device stays the real library.
+class FakePlatformServices {
+ public:
+  FakePlatformServices() : scope_(WithFakes()) {}
+
+  FakeArpCacheFlusher arp;
+  FakeProcessTable processes;
+  FakeSleeper sleeper;
+
+ private:
+  LinkServices WithFakes() {
+    LinkServices services = CurrentLinkServices();
+    services.arp = &arp;
+    services.processes = &processes;
+    services.sleeper = &sleeper;
+    return services;
+  }
+
+  ScopedLinkServices scope_;  // last: it points at the fakes above
+};
+
+// The per-key values and the octet flag live for the whole process; every test starts from the
+// state at program start, also when the whole test program runs in one process.
+inline void ResetProcessWideState() {
+  WepKeyText.fill("");
+  WepKeyFormat.fill(NoKeyFormat);
+  WepKeyFlag.fill("0");
+  OctetWarningActive = false;
+}
+
+// Shows a top-level widget and makes it the active window, so that focus changes inside it
+// send real focus events.
+inline void ShowActive(QWidget& window) {
+  window.show();
+  window.activateWindow();
+  QApplication::setActiveWindow(&window);
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+}
+
+// A radio button reacts to a click on its indicator or caption, not anywhere in its (possibly
+// stretched) rectangle; a push button to a click anywhere.
+inline QPoint ClickPoint(QAbstractButton* button) {
+  if (auto* radio = qobject_cast<QRadioButton*>(button)) {
+    QStyleOptionButton option;
+    option.initFrom(radio);
+    return radio->style()->subElementRect(QStyle::SE_RadioButtonIndicator, &option, radio).center();
+  }
+  return button->rect().center();
+}
+
+// A left mouse click as the user makes it; a disabled button (or one in a disabled group)
+// ignores it, as on screen. The widget must be shown.
+inline void Click(QAbstractButton* button) {
+  QTest::mouseClick(button, Qt::LeftButton, Qt::NoModifier, ClickPoint(button));
+}
+
+// The user picks item `index` from the combo box's drop-down list. QComboBox does exactly this
+// on a pick: it sets the current index and then emits activated(index); a selection made by
+// code only changes the index. A disabled combo box cannot be picked from.
+inline void Choose(QComboBox* combo, int index) {
+  ASSERT_TRUE(combo->isEnabled()) << combo->objectName().toStdString() << " is not usable";
+  ASSERT_TRUE(index >= 0 && index < combo->count());
+  combo->setCurrentIndex(index);
+  emit combo->activated(index);
+}
+
+// Types printable ASCII text key by key into whatever widget has the focus at each key, as a
+// keyboard does (the IP-address control moves the focus on ".").
+inline void TypeKeys(const std::string& text) {
+  for (const char key : text) {
+    QWidget* focus = QApplication::focusWidget();
+    ASSERT_NE(focus, nullptr) << "no widget has the focus";
+    QTest::keyClick(focus, key);
+  }
+}
+
+// `controls` in the order the Tab key visits them from `start`, each listed once; a control
+// whose focus proxy is in the focus chain counts as that control.
+inline std::vector<QWidget*> TabChain(QWidget* start, const std::vector<QWidget*>& controls) {
+  const auto owner = [&controls](QWidget* w) -> QWidget* {
+    for (QWidget* control : controls) {
+      if (control == w || control->focusProxy() == w) return control;
+    }
+    return nullptr;
+  };
+  std::vector<QWidget*> order;
+  QWidget* w = start;
+  do {
+    QWidget* control = owner(w);
+    if (control != nullptr && std::find(order.begin(), order.end(), control) == order.end())
+      order.push_back(control);
+    w = w->nextInFocusChain();
+  } while (w != start);
+  return order;
+}
+
+// A window built on a fresh program directory; the test may put files there first.
+class WindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ResetProcessWideState(); }
+
+  TFernwick& CreateWindow() {
+    window_ = std::make_unique<TFernwick>(FernwickEnvironment{dir.Path(), &boxes});
+    return *window_;
+  }
+  // Created, shown and active, for tests that click or move the focus.
+  TFernwick& ShowWindow() {
+    TFernwick& window = CreateWindow();
+    ShowActive(window);
+    return window;
+  }
+  TFernwick& window() { return *window_; }
+
+  TempDirectory dir;
+  FakeMessageBoxes boxes;
+  FakePlatformServices platform;
+
+ private:
+  std::unique_ptr<TFernwick> window_;  // last: destroyed before the fakes it uses
+};
+
+}  // namespace quillstone::testing

@@ -1,0 +1,402 @@
+// The device IP dialog: its form, the DHCP and fixed-address states, the subnet mask filled on
+// leaving the address, the first-octet guard, what OK and the close button leave in
+// IPconfig.ini (compared byte for byte), and its modal life from the main window's button.
+#include <gtest/gtest.h>
+
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPointer>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTimer>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app/IpAddressEdit.h"
+#include "app/WidgetState.h"
+#include "tests/app/GuiTestSupport.h"
+#include "wireless/IPConfig.h"
+
+namespace quillstone::testing {
+namespace {
+
+constexpr const char* kFixedFile =
+    "[Config]\r\nIPaddress=10.1.2.3\r\nsubMask=255.0.0.0\r\nGateWay=10.1.2.254\r\nIPRadio=1\r\n";
+
+std::string FixedFile(const std::string& address, const std::string& mask,
+                      const std::string& gateway) {
+  return "[Config]\r\nIPaddress=" + address + "\r\nsubMask=" + mask + "\r\nGateWay=" + gateway +
+         "\r\nIPRadio=1\r\n";
+}
+
+struct AddressTexts {
+  QString address, mask, gateway;
+  bool operator==(const AddressTexts&) const = default;
+};
+void PrintTo(const AddressTexts& t, std::ostream* out) {
+  *out << t.address.toStdString() << " / " << t.mask.toStdString() << " / "
+       << t.gateway.toStdString();
+}
+
+AddressTexts Texts(const TIPconfigFrm& d) {
+  return {d.IPAddressEdt->text(), d.SubnetMaskEdt->text(), d.GateWayEdt->text()};
+}
+const AddressTexts kAllZero = {"0.0.0.0", "0.0.0.0", "0.0.0.0"};
+
+// The address group and its three controls, by their own flags: all on, all off, or mixed.
+std::string AddressControls(const TIPconfigFrm& d) {
+  const int on = OwnEnabled(d.AssignIPGroup) + OwnEnabled(d.IPAddressEdt) +
+                 OwnEnabled(d.SubnetMaskEdt) + OwnEnabled(d.GateWayEdt);
+  return on == 4 ? "enabled" : on == 0 ? "disabled" : "mixed";
+}
+
+// Enters a field of an address control as the Tab key does: focused, its text selected for
+// overtyping.
+void EnterField(IpAddressEdit* control, int field) {
+  control->field(field)->setFocus(Qt::TabFocusReason);
+  ASSERT_EQ(QApplication::focusWidget(), control->field(field));
+  control->field(field)->selectAll();
+}
+
+// Types a whole address into the control, field after field.
+void TypeAddress(IpAddressEdit* control, const std::string& address) {
+  EnterField(control, 0);
+  TypeKeys(address);
+}
+
+// One dialog, opened as the main window's button does but without blocking: shown and active,
+// so that the test can type and move the focus; it frees itself when it closes.
+class IpConfigDialogTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ResetProcessWideState(); }
+  void TearDown() override {
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    delete dialog.data();  // only when a test left it open
+  }
+
+  TIPconfigFrm& Open() {
+    dialog = new TIPconfigFrm(dir.Path(), boxes);
+    ShowActive(*dialog);
+    return *dialog;
+  }
+  // True once the dialog has closed and freed itself.
+  bool Freed() {
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    return dialog.isNull();
+  }
+  TempDirectory dir;
+  FakeMessageBoxes boxes;
+  QPointer<TIPconfigFrm> dialog;
+};
+
+TEST_F(IpConfigDialogTest, IsTheConfigMachineFormWithItsControlsInTabOrder) {
+  TIPconfigFrm& d = Open();
+  EXPECT_EQ(d.windowTitle(), "ConfigMachine");
+  EXPECT_EQ(d.frameGeometry().size(), QSize(358, 253)) << "outer size";
+  EXPECT_TRUE(d.windowFlags().testFlag(Qt::WindowMinimizeButtonHint));
+  EXPECT_TRUE(d.windowFlags().testFlag(Qt::WindowMaximizeButtonHint));
+  EXPECT_TRUE(d.windowFlags().testFlag(Qt::WindowCloseButtonHint));
+  EXPECT_NE(d.minimumSize(), d.maximumSize()) << "resizable";
+  EXPECT_EQ(d.font().family(), "宋体");
+  EXPECT_EQ(d.font().pixelSize(), 13);
+
+  EXPECT_EQ(d.findChild<QRadioButton*>("AutoGetIPRadio"), d.AutoGetIPRadio);
+  EXPECT_EQ(d.AutoGetIPRadio->text(), "DHCP");
+  EXPECT_EQ(d.findChild<QRadioButton*>("AssignIPRadio"), d.AssignIPRadio);
+  EXPECT_EQ(d.AssignIPRadio->text(), "Config IP Address");
+  EXPECT_EQ(d.AutoGetIPRadio->parentWidget(), d.AssignIPRadio->parentWidget());
+  EXPECT_EQ(d.findChild<QGroupBox*>("AssignIPGroup"), d.AssignIPGroup);
+  EXPECT_EQ(d.findChild<IpAddressEdit*>("IPAddressEdt"), d.IPAddressEdt);
+  EXPECT_EQ(d.findChild<IpAddressEdit*>("SubnetMaskEdt"), d.SubnetMaskEdt);
+  EXPECT_EQ(d.findChild<IpAddressEdit*>("GateWayEdt"), d.GateWayEdt);
+  QStringList labels;
+  for (const QLabel* label : d.AssignIPGroup->findChildren<QLabel*>(Qt::FindDirectChildrenOnly))
+    labels << label->text();
+  EXPECT_EQ(labels, QStringList({"IP Address", "Subnet Mask", "Default Gateway"}));
+  EXPECT_EQ(d.findChild<QPushButton*>("SetIP"), d.SetIP);
+  EXPECT_EQ(d.SetIP->text(), "OK");
+  EXPECT_TRUE(d.SetIP->isDefault());
+  EXPECT_EQ(d.findChild<QPushButton*>("Cancel"), d.Cancel);
+  EXPECT_EQ(d.Cancel->text(), "Cancel");
+  EXPECT_FALSE(d.Cancel->isVisible());
+
+  const std::vector<QWidget*> order = {d.AutoGetIPRadio, d.IPAddressEdt, d.SubnetMaskEdt,
+                                       d.GateWayEdt,     d.SetIP,        d.AssignIPRadio};
+  EXPECT_EQ(TabChain(d.AutoGetIPRadio, order), order);
+}
+
+TEST_F(IpConfigDialogTest, WithoutFileOpensInDhcpAndOkStoresOnlyTheDhcpChoice) {
+  TIPconfigFrm& d = Open();
+  EXPECT_TRUE(d.AutoGetIPRadio->isChecked());
+  EXPECT_FALSE(d.AssignIPRadio->isChecked());
+  EXPECT_EQ(AddressControls(d), "disabled");
+  EXPECT_EQ(Texts(d), kAllZero);
+
+  Click(d.SetIP);
+  EXPECT_EQ(dir.Read("IPconfig.ini"), "[Config]\r\nIPRadio=0\r\n");
+  EXPECT_TRUE(boxes.shown.empty());
+  EXPECT_TRUE(Freed());
+}
+
+TEST_F(IpConfigDialogTest, EnterPressesOk) {
+  TIPconfigFrm& d = Open();
+  Click(d.AssignIPRadio);
+  TypeAddress(d.IPAddressEdt, "192.168.1.9");
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+  EXPECT_EQ(dir.Read("IPconfig.ini"), FixedFile("192.168.1.9", "0.0.0.0", "0.0.0.0"))
+      << "saved without the address being left, so no mask was filled";
+  EXPECT_TRUE(Freed());
+}
+
+TEST_F(IpConfigDialogTest, UnexpectedStoredChoiceOpensInDhcp) {
+  dir.Write("IPconfig.ini", "[Config]\r\nIPaddress=10.1.2.3\r\nIPRadio=2\r\n");
+  TIPconfigFrm& d = Open();
+  EXPECT_TRUE(d.AutoGetIPRadio->isChecked());
+  EXPECT_EQ(AddressControls(d), "disabled");
+  EXPECT_EQ(Texts(d), kAllZero);
+}
+
+TEST_F(IpConfigDialogTest, StoredFixedAddressOpensEnabledAndNormalised) {
+  dir.Write("IPconfig.ini",
+            "[config]\r\nipradio=1\r\nIPaddress=10.1.2.3\r\nSUBMASK=255.0.0.0\r\nGateWay=x.1\r\n");
+  TIPconfigFrm& d = Open();
+  EXPECT_TRUE(d.AssignIPRadio->isChecked());
+  EXPECT_FALSE(d.AutoGetIPRadio->isChecked());
+  EXPECT_EQ(AddressControls(d), "enabled");
+  EXPECT_EQ(Texts(d), (AddressTexts{"10.1.2.3", "255.0.0.0", "0.1.0.0"}));
+}
+
+struct MaskCase {
+  const char* address;
+  const char* mask;
+};
+
+class SubnetMaskFillTest : public IpConfigDialogTest,
+                           public ::testing::WithParamInterface<MaskCase> {};
+
+TEST_P(SubnetMaskFillTest, LeavingTheAddressForOkFillsAnUnsetMaskByAddressClass) {
+  TIPconfigFrm& d = Open();
+  Click(d.AssignIPRadio);
+  ASSERT_EQ(AddressControls(d), "enabled");
+  TypeAddress(d.IPAddressEdt, GetParam().address);
+  Click(d.SetIP);  // pressing OK takes the focus from the address first
+  EXPECT_EQ(dir.Read("IPconfig.ini"), FixedFile(GetParam().address, GetParam().mask, "0.0.0.0"));
+  EXPECT_TRUE(boxes.shown.empty());
+  EXPECT_TRUE(Freed());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    AddressClasses, SubnetMaskFillTest,
+    ::testing::Values(MaskCase{"10.1.2.3", "255.0.0.0"}, MaskCase{"1.0.0.1", "255.0.0.0"},
+                      MaskCase{"126.9.9.9", "255.0.0.0"}, MaskCase{"128.0.0.1", "255.255.0.0"},
+                      MaskCase{"172.16.0.5", "255.255.0.0"}, MaskCase{"191.1.1.1", "255.255.0.0"},
+                      MaskCase{"192.168.1.9", "255.255.255.0"},
+                      MaskCase{"223.1.1.1", "255.255.255.0"}, MaskCase{"224.1.1.1", "0.0.0.0"},
+                      MaskCase{"240.1.1.1", "0.0.0.0"}, MaskCase{"0.1.1.1", "0.0.0.0"}));
+
+TEST_F(IpConfigDialogTest, MaskAlreadySetIsNeverOverwrittenAndTheGatewayNeverFilled) {
+  dir.Write("IPconfig.ini", FixedFile("192.168.1.9", "255.255.255.0", "0.0.0.0"));
+  TIPconfigFrm& d = Open();
+  TypeAddress(d.IPAddressEdt, "10.0.0.1");
+  EnterField(d.GateWayEdt, 0);
+  EXPECT_EQ(Texts(d), (AddressTexts{"10.0.0.1", "255.255.255.0", "0.0.0.0"}));
+  TypeKeys("10.0.0.254");
+  Click(d.SetIP);
+  EXPECT_EQ(dir.Read("IPconfig.ini"), FixedFile("10.0.0.1", "255.255.255.0", "10.0.0.254"));
+}
+
+class OctetGuardTest : public IpConfigDialogTest, public ::testing::WithParamInterface<int> {
+ protected:
+  // Types `octet` into the address's first field and moves on to the second with ".".
+  void TypeFirstOctet(int octet) {
+    EnterField(dialog->IPAddressEdt, 0);
+    TypeKeys(std::to_string(octet) + ".");
+  }
+};
+
+TEST_P(OctetGuardTest, FirstOctetIsRefusedWithAWarningAndTheSecondReportPassesSilently) {
+  TIPconfigFrm& d = Open();
+  Click(d.AssignIPRadio);
+  const int octet = GetParam();
+  const std::string warning = "Do not set first octet of address to " + std::to_string(octet) + "!";
+
+  TypeFirstOctet(octet);
+  ASSERT_EQ(boxes.shown.size(), 1u);
+  EXPECT_EQ(boxes.shown[0].kind, FakeMessageBoxes::Kind::Warning);
+  EXPECT_EQ(boxes.shown[0].text, warning);
+  EXPECT_EQ(boxes.shown[0].caption, "notice");
+  EXPECT_EQ(d.IPAddressEdt->field(0)->text(), "1");
+  EXPECT_EQ(QApplication::focusWidget(), d.IPAddressEdt->field(0)) << "back on the address";
+  EXPECT_TRUE(OctetWarningActive);
+
+  // The next refused report finds the flag set: it clears it and lets the value through.
+  TypeFirstOctet(octet);
+  EXPECT_EQ(boxes.shown.size(), 1u);
+  EXPECT_EQ(d.IPAddressEdt->field(0)->text(), QString::number(octet));
+  EXPECT_FALSE(OctetWarningActive);
+
+  // With the flag clear again, the other refused value warns again (retyping the same value
+  // would be no change, and the control reports changes only).
+  const int other = octet == 127 ? 255 : 127;
+  TypeFirstOctet(other);
+  EXPECT_EQ(boxes.Texts(),
+            (std::vector<std::string>{
+                warning, "Do not set first octet of address to " + std::to_string(other) + "!"}));
+  EXPECT_EQ(d.IPAddressEdt->field(0)->text(), "1");
+  EXPECT_TRUE(OctetWarningActive);
+}
+
+INSTANTIATE_TEST_SUITE_P(RefusedOctets, OctetGuardTest, ::testing::Values(127, 255));
+
+TEST_F(IpConfigDialogTest, OctetGuardLeavesOtherFieldsAndValuesAndTheFlagAlone) {
+  TIPconfigFrm& d = Open();
+  Click(d.AssignIPRadio);
+  TypeAddress(d.IPAddressEdt, "126.127.255.");
+  EXPECT_TRUE(boxes.shown.empty());
+  EXPECT_EQ(d.IPAddressEdt->text(), "126.127.255.0");
+
+  OctetWarningActive = true;
+  EnterField(d.IPAddressEdt, 1);
+  TypeKeys("255.");
+  EXPECT_TRUE(OctetWarningActive) << "a report of another field does not touch the flag";
+  EXPECT_TRUE(boxes.shown.empty());
+}
+
+TEST_F(IpConfigDialogTest, ReportWhileTheWarningIsOpenClearsTheFlagWithoutASecondBox) {
+  TIPconfigFrm& d = Open();
+  Click(d.AssignIPRadio);
+  // The warning box takes the focus, as a real box does, while the field still shows 127.
+  QMessageBox realBox(QMessageBox::Warning, QStringLiteral("notice"), QStringLiteral("x"));
+  boxes.onShow = [&realBox](const FakeMessageBoxes::Box&) { ShowActive(realBox); };
+  EnterField(d.IPAddressEdt, 0);
+  TypeKeys("127.");
+  realBox.hide();
+  EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"Do not set first octet of address to 127!"});
+  EXPECT_FALSE(OctetWarningActive);
+  EXPECT_EQ(d.IPAddressEdt->field(0)->text(), "1");
+}
+
+TEST_F(IpConfigDialogTest, AfterADhcpSaveReopeningShowsZerosThoughOldAddressKeysRemain) {
+  dir.Write("IPconfig.ini", kFixedFile);
+  TIPconfigFrm& fixed = Open();
+  EXPECT_TRUE(fixed.AssignIPRadio->isChecked());
+  EXPECT_EQ(Texts(fixed), (AddressTexts{"10.1.2.3", "255.0.0.0", "10.1.2.254"}));
+  Click(fixed.AutoGetIPRadio);
+  EXPECT_EQ(AddressControls(fixed), "disabled");
+  EXPECT_EQ(Texts(fixed), kAllZero);
+  Click(fixed.SetIP);
+  EXPECT_EQ(dir.Read("IPconfig.ini"),
+            "[Config]\r\nIPaddress=10.1.2.3\r\nsubMask=255.0.0.0\r\nGateWay=10.1.2.254\r\n"
+            "IPRadio=0\r\n");
+  ASSERT_TRUE(Freed());
+
+  TIPconfigFrm& reopened = Open();
+  EXPECT_TRUE(reopened.AutoGetIPRadio->isChecked());
+  EXPECT_EQ(AddressControls(reopened), "disabled");
+  EXPECT_EQ(Texts(reopened), kAllZero);
+  Click(reopened.AssignIPRadio);
+  EXPECT_EQ(AddressControls(reopened), "enabled");
+  EXPECT_EQ(Texts(reopened), kAllZero) << "the stored address is not brought back";
+}
+
+TEST_F(IpConfigDialogTest, ClosingWithTheWindowButtonStoresNothing) {
+  dir.Write("IPconfig.ini", kFixedFile);
+  TIPconfigFrm& d = Open();
+  TypeAddress(d.IPAddressEdt, "172.16.0.5");
+  Click(d.AutoGetIPRadio);
+  d.close();
+  EXPECT_TRUE(Freed());
+  EXPECT_EQ(dir.Read("IPconfig.ini"), kFixedFile);
+
+  std::filesystem::remove(dir.File("IPconfig.ini"));
+  Open().close();
+  EXPECT_TRUE(Freed());
+  EXPECT_FALSE(dir.Exists("IPconfig.ini"));
+}
+
+TEST_F(IpConfigDialogTest, HiddenCancelButtonDoesNothing) {
+  dir.Write("IPconfig.ini", kFixedFile);
+  TIPconfigFrm& d = Open();
+  d.Cancel->click();
+  EXPECT_FALSE(Freed());
+  EXPECT_TRUE(d.isVisible());
+  EXPECT_EQ(dir.Read("IPconfig.ini"), kFixedFile);
+}
+
+TEST_F(IpConfigDialogTest, FailedWriteShowsTheErrorAndTheDialogStillCloses) {
+  std::filesystem::create_directory(dir.File("IPconfig.ini"));
+  TIPconfigFrm& d = Open();
+  Click(d.SetIP);
+  ASSERT_EQ(boxes.shown.size(), 1u);
+  EXPECT_EQ(boxes.shown[0].kind, FakeMessageBoxes::Kind::Error);
+  EXPECT_EQ(boxes.shown[0].text, "Unable to write to " + dir.File("IPconfig.ini") + ".");
+  EXPECT_TRUE(Freed());
+}
+
+// ---- Opened from the main window: modal, and freed when it closes ----
+
+class IpOptionsButtonTest : public WindowTest {
+ protected:
+  // Clicks the wireless page's "ConfigMachine" button; `whileOpen` runs inside the modal
+  // dialog's event loop and must close it.
+  void OpenFromWindow(const std::function<void(TIPconfigFrm&)>& whileOpen) {
+    QTimer::singleShot(0, &window(), [this, whileOpen] {
+      auto* modal = qobject_cast<TIPconfigFrm*>(QApplication::activeModalWidget());
+      if (modal == nullptr) {
+        ADD_FAILURE() << "no modal device IP dialog";
+        if (QWidget* other = QApplication::activeModalWidget()) other->close();
+        return;
+      }
+      opened = modal;
+      ran = true;
+      EXPECT_TRUE(modal->isModal());
+      EXPECT_EQ(modal->windowTitle(), "ConfigMachine");
+      ShowActive(*modal);
+      whileOpen(*modal);
+    });
+    Click(window().IPoptionsBitB);
+  }
+  QPointer<TIPconfigFrm> opened;
+  bool ran = false;
+};
+
+TEST_F(IpOptionsButtonTest, OpensAModalDialogThatSavesAndFreesItself) {
+  ShowWindow();
+  OpenFromWindow([this](TIPconfigFrm& d) {
+    Click(d.AssignIPRadio);
+    TypeAddress(d.IPAddressEdt, "10.1.2.3");
+    Click(d.SetIP);
+  });
+  ASSERT_TRUE(ran);
+  EXPECT_TRUE(opened.isNull()) << "freed when it closed";
+  EXPECT_EQ(dir.Read("IPconfig.ini"), FixedFile("10.1.2.3", "255.0.0.0", "0.0.0.0"));
+
+  // Every opening starts again from the file.
+  AddressTexts seen;
+  OpenFromWindow([&seen](TIPconfigFrm& d) {
+    seen = Texts(d);
+    d.close();
+  });
+  EXPECT_EQ(seen, (AddressTexts{"10.1.2.3", "255.0.0.0", "0.0.0.0"}));
+  EXPECT_TRUE(opened.isNull());
+  EXPECT_EQ(dir.Read("IPconfig.ini"), FixedFile("10.1.2.3", "255.0.0.0", "0.0.0.0"));
+}
+
+TEST_F(IpOptionsButtonTest, ClosedByTheWindowButtonItFreesItselfAndStoresNothing) {
+  ShowWindow();
+  OpenFromWindow([](TIPconfigFrm& d) {
+    Click(d.AssignIPRadio);
+    d.close();
+  });
+  EXPECT_TRUE(ran);
+  EXPECT_TRUE(opened.isNull());
+  EXPECT_FALSE(dir.Exists("IPconfig.ini"));
+  EXPECT_TRUE(window().isVisible());
+}
+
+}  // namespace
+}  // namespace quillstone::testing
