@@ -166,6 +166,8 @@ QGroupBox* TFernwick::BuildConnectionPanel() {
   layout->addWidget(RS232Radio, 0, 1);
   layout->addWidget(GroupBox4, 1, 0);
   layout->addWidget(GroupBox5, 1, 1);
+  layout->setColumnStretch(0, 1);
+  layout->setColumnStretch(1, 1);
   return GroupBox2;
 }
 

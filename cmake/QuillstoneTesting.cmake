@@ -16,8 +16,10 @@ function(quillstone_add_test name)
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} quillstone_test_support GTest::gtest
                                         GTest::gmock ${test_main})
   quillstone_warnings(${name})
+  # A list value would be split into separate properties on its way through discovery.
+  string(REPLACE ";" "\\;" labels "${ARG_LABELS}")
   gtest_discover_tests(${name}
     DISCOVERY_MODE PRE_TEST
-    PROPERTIES LABELS "${ARG_LABELS}" TIMEOUT 120
+    PROPERTIES LABELS "${labels}" TIMEOUT 120
                ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
 endfunction()
