@@ -32,12 +32,6 @@ namespace {
 constexpr int kClientWidth = 520;
 constexpr int kClientHeight = 537;
 
-template <typename Widget>
-Widget* Named(Widget* widget, const char* name) {
-  widget->setObjectName(QString::fromLatin1(name));
-  return widget;
-}
-
 QLabel* RequiredMark(QWidget* parent) {
   return new QLabel(QStringLiteral("*"), parent);
 }

@@ -6,6 +6,13 @@
 
 namespace quillstone {
 
+// Gives a control its name as objectName too, so tests and screen readers find it.
+template <typename Widget>
+Widget* Named(Widget* widget, const char* name) {
+  widget->setObjectName(QString::fromLatin1(name));
+  return widget;
+}
+
 // A control's own enabled flag, whatever its parents' state: the page rules read and set this
 // flag, and a control inside a disabled group keeps its own.
 inline bool OwnEnabled(const QWidget* widget) {

@@ -25,12 +25,6 @@ namespace {
 constexpr int kRs232ModemIndex = 1;
 constexpr int kCdmaModemIndex = 3;
 
-template <typename Widget>
-Widget* Named(Widget* widget, const char* name) {
-  widget->setObjectName(QString::fromLatin1(name));
-  return widget;
-}
-
 QComboBox* PickList(QWidget* parent, const char* name, const QStringList& items, int selected) {
   auto* combo = Named(new QComboBox(parent), name);
   combo->addItems(items);

@@ -21,12 +21,6 @@ namespace {
 constexpr int kOuterWidth = 358;
 constexpr int kOuterHeight = 253;
 
-template <typename Widget>
-Widget* Named(Widget* widget, const char* name) {
-  widget->setObjectName(QString::fromLatin1(name));
-  return widget;
-}
-
 }  // namespace
 
 TIPconfigFrm::TIPconfigFrm(std::string programDirectory, MessageBoxes& boxes, QWidget* parent)

@@ -30,12 +30,6 @@ const QStringList kWpaAuthenticationTexts = {"WPAPSK", "WPA2PSK", "WPANONE"};
 constexpr int kNetworkNameLimit = 31;
 constexpr int kPassphraseLimit = 64;
 
-template <typename Widget>
-Widget* Named(Widget* widget, const char* name) {
-  widget->setObjectName(QString::fromLatin1(name));
-  return widget;
-}
-
 // Lists are refilled by clearing, adding in order, then selecting by index.
 void Refill(QComboBox* combo, const QStringList& items, int selected) {
   combo->clear();
