@@ -1,4 +1,13 @@
-find_package(GTest REQUIRED)
+if(CMAKE_CROSSCOMPILING)
+  # No GoogleTest package for the target system: Debian's sources are built with the project
+  # (they define the GTest:: targets themselves).
+  set(QUILLSTONE_GOOGLETEST_SOURCE_DIR /usr/src/googletest CACHE PATH "GoogleTest sources")
+  set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+  add_subdirectory(${QUILLSTONE_GOOGLETEST_SOURCE_DIR} ${PROJECT_BINARY_DIR}/googletest
+                   EXCLUDE_FROM_ALL SYSTEM)
+else()
+  find_package(GTest REQUIRED)
+endif()
 include(GoogleTest)
 
 # quillstone_add_test(<name> [QT] SOURCES <files...> LIBS <targets...> [LABELS <labels...>])
@@ -20,6 +29,7 @@ function(quillstone_add_test name)
   string(REPLACE ";" "\\;" labels "${ARG_LABELS}")
   gtest_discover_tests(${name}
     DISCOVERY_MODE PRE_TEST
+    DISCOVERY_TIMEOUT 60
     PROPERTIES LABELS "${labels}" TIMEOUT 120
                ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
 endfunction()
