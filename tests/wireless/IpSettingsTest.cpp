@@ -141,6 +141,11 @@ struct MaskCase {
   std::optional<std::string> mask;
 };
 
+// Readable case names in the test listing instead of the object's bytes.
+void PrintTo(const MaskCase& c, std::ostream* out) {
+  *out << '"' << c.address << "\" -> " << (c.mask ? *c.mask : std::string("unchanged"));
+}
+
 class SubnetMask : public ::testing::TestWithParam<MaskCase> {};
 
 TEST_P(SubnetMask, FollowsTheAddressClass) {

@@ -175,6 +175,11 @@ struct MaskCase {
   const char* mask;
 };
 
+// Readable case names in the test listing instead of the object's bytes.
+void PrintTo(const MaskCase& c, std::ostream* out) {
+  *out << c.address << " -> " << c.mask;
+}
+
 class SubnetMaskFillTest : public IpConfigDialogTest,
                            public ::testing::WithParamInterface<MaskCase> {};
 
