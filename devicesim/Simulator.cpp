@@ -1,19 +1,10 @@
 #include "devicesim/Simulator.h"
 
-#include <arpa/inet.h>
-#include <fcntl.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <array>
 #include <cerrno>
 #include <condition_variable>
-#include <cstdlib>
+#include <cstdio>
 #include <cstring>
-#include <ctime>
 #include <fstream>
 #include <mutex>
 #include <stdexcept>
@@ -21,17 +12,11 @@
 
 #include "capstan/capstan.h"
 #include "capstan/src/Protocol.h"
-#include "capstan/src/posix/FdIo.h"
-#include "capstan/src/posix/SerialLine.h"
 #include "devicesim/Device.h"
+#include "devicesim/Link.h"
 
 namespace quillstone::devsim {
 namespace {
-
-using posixio::Clock;
-using posixio::FdKind;
-using posixio::IoStatus;
-using posixio::UniqueFd;
 
 // A client that does not take a reply within this time is treated as gone.
 constexpr std::chrono::seconds kReplyWriteLimit{1};
@@ -66,23 +51,20 @@ std::string Quoted(const std::string& text) {
   return quoted + "\"";
 }
 
+// UTC with milliseconds, from the calendar arithmetic of <chrono> alone.
 std::string Timestamp(std::chrono::system_clock::time_point time) {
-  const std::time_t seconds = std::chrono::system_clock::to_time_t(time);
-  std::tm utc{};
-  ::gmtime_r(&seconds, &utc);
-  char text[32];
-  std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &utc);
-  const auto millis =
-      std::chrono::duration_cast<std::chrono::milliseconds>(time.time_since_epoch()).count() % 1000;
-  char withMillis[48];
-  std::snprintf(withMillis, sizeof withMillis, "%s.%03dZ", text, static_cast<int>(millis));
-  return withMillis;
-}
-
-std::string PeerText(const sockaddr_in& peer) {
-  char address[INET_ADDRSTRLEN] = {};
-  ::inet_ntop(AF_INET, &peer.sin_addr, address, sizeof address);
-  return std::string(address) + ":" + std::to_string(ntohs(peer.sin_port));
+  using namespace std::chrono;
+  const auto millis = floor<milliseconds>(time);
+  const auto day = floor<days>(millis);
+  const year_month_day date(day);
+  const hh_mm_ss clock(millis - day);
+  char text[48];
+  std::snprintf(
+      text, sizeof text, "%04d-%02u-%02uT%02d:%02d:%02d.%03dZ", static_cast<int>(date.year()),
+      static_cast<unsigned>(date.month()), static_cast<unsigned>(date.day()),
+      static_cast<int>(clock.hours().count()), static_cast<int>(clock.minutes().count()),
+      static_cast<int>(clock.seconds().count()), static_cast<int>(clock.subseconds().count()));
+  return text;
 }
 
 }  // namespace
@@ -99,22 +81,21 @@ struct Simulator::Impl {
 
   void Start();
   void Stop();
-  void OpenListener();
-  void OpenPty();
-  void OpenSerialDevice();
+  void OpenLink();
   void Run();
   void AcceptClient();
   void ServiceLink(Clock::time_point deadline);
   void Respond(const wire::Frame& request);
   void DropClient();
   void LineClosed();
-  bool PauseUnlessStopped(std::chrono::milliseconds pause) const;
+  bool PauseUnlessStopped(std::chrono::milliseconds pause);
   void RestartIfPending();
   void LogLocked(const std::string& line);
 
-  int LinkFd() const { return config.link == LinkKind::kTcp ? client.Get() : line.Get(); }
-  FdKind LinkKindOfFd() const {
-    return config.link == LinkKind::kTcp ? FdKind::kSocket : FdKind::kTerminal;
+  // The client on TCP, the line otherwise; null while there is none.
+  Channel* LinkChannel() {
+    std::optional<Channel>& active = config.link == LinkKind::kTcp ? client : line;
+    return active ? &*active : nullptr;
   }
 
   const SimulatorConfig config;
@@ -132,12 +113,10 @@ struct Simulator::Impl {
 
   // Owned by the serving thread once it runs.
   wire::FrameReader reader;
-  UniqueFd listener;
-  UniqueFd client;
-  UniqueFd line;      // pty master or serial device
-  UniqueFd ptySlave;  // held open so the master never sees a hang-up between clients
-  UniqueFd wakeRead;
-  UniqueFd wakeWrite;
+  std::optional<TcpListener> listener;
+  std::optional<Channel> client;
+  std::optional<Channel> line;  // pseudo-terminal or serial device
+  std::optional<ServiceWait> serviceWait;
   std::uint16_t port = 0;
   std::string ptyPath;
   std::thread thread;
@@ -156,21 +135,8 @@ void Simulator::Impl::Start() {
       if (!log) FailWithErrno("cannot open log " + config.logFile.string());
     }
   }
-  int wake[2];
-  if (::pipe2(wake, O_CLOEXEC | O_NONBLOCK) != 0) FailWithErrno("pipe");
-  wakeRead.Reset(wake[0]);
-  wakeWrite.Reset(wake[1]);
-  switch (config.link) {
-    case LinkKind::kTcp:
-      OpenListener();
-      break;
-    case LinkKind::kPty:
-      OpenPty();
-      break;
-    case LinkKind::kSerialDevice:
-      OpenSerialDevice();
-      break;
-  }
+  serviceWait.emplace();
+  OpenLink();
   {
     std::lock_guard lock(mutex);
     LogLocked("event=start device=" + std::to_string(config.deviceNumber) +
@@ -179,113 +145,69 @@ void Simulator::Impl::Start() {
   thread = std::thread(&Impl::Run, this);
 }
 
-void Simulator::Impl::OpenListener() {
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_port = htons(config.port);
-  if (::inet_pton(AF_INET, config.listenAddress.c_str(), &address.sin_addr) != 1) {
-    throw std::runtime_error("not an IPv4 address: " + config.listenAddress);
-  }
-  listener.Reset(::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
-  if (!listener.Valid()) FailWithErrno("socket");
-  const int reuse = 1;
-  ::setsockopt(listener.Get(), SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse);
-  if (::bind(listener.Get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
-    FailWithErrno("cannot listen on " + config.listenAddress + ":" + std::to_string(config.port));
-  }
-  if (::listen(listener.Get(), 4) != 0) FailWithErrno("listen");
-  socklen_t size = sizeof address;
-  ::getsockname(listener.Get(), reinterpret_cast<sockaddr*>(&address), &size);
-  port = ntohs(address.sin_port);
-}
-
-void Simulator::Impl::OpenPty() {
-  line.Reset(::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC));
-  if (!line.Valid() || ::grantpt(line.Get()) != 0 || ::unlockpt(line.Get()) != 0) {
-    FailWithErrno("cannot create a pseudo-terminal");
-  }
-  char name[256] = {};
-  if (::ptsname_r(line.Get(), name, sizeof name) != 0) FailWithErrno("ptsname");
-  ptyPath = name;
-  ptySlave.Reset(::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC));
-  if (!ptySlave.Valid()) FailWithErrno("cannot open " + ptyPath);
-  // Echo and line editing would send the client's own frames back to it.
-  if (!posixio::MakeTerminalRaw(ptySlave.Get()) || !posixio::SetNonBlocking(line.Get())) {
-    FailWithErrno("cannot set up " + ptyPath);
-  }
-}
-
-void Simulator::Impl::OpenSerialDevice() {
-  line.Reset(::open(config.serialPath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
-  if (!line.Valid()) FailWithErrno("cannot open " + config.serialPath);
-  if (!posixio::ConfigureRawSerial(line.Get(), config.baud)) {
-    throw std::runtime_error("cannot set " + config.serialPath + " to " +
-                             std::to_string(config.baud) + " baud");
+void Simulator::Impl::OpenLink() {
+  switch (config.link) {
+    case LinkKind::kTcp:
+      listener = ListenTcp(config.listenAddress, config.port);
+      port = listener->Port();
+      break;
+    case LinkKind::kPty: {
+      PseudoTerminal pty = OpenPseudoTerminal();
+      ptyPath = pty.path;
+      line = std::move(pty.channel);
+      break;
+    }
+    case LinkKind::kSerialDevice:
+      line = OpenSerialLine(config.serialPath, config.baud);
+      break;
   }
 }
 
 void Simulator::Impl::Stop() {
   if (thread.joinable()) {
-    const char wake = 1;
-    while (::write(wakeWrite.Get(), &wake, 1) < 0 && errno == EINTR) {
-    }
+    serviceWait->RequestStop();
     thread.join();
     std::lock_guard lock(mutex);
-    if (client.Valid()) LogLocked("event=disconnect");
+    if (client) LogLocked("event=disconnect");
     LogLocked("event=stop");
   }
-  client.Reset();
-  listener.Reset();
-  line.Reset();
-  ptySlave.Reset();
+  client.reset();
+  listener.reset();
+  line.reset();
+  serviceWait.reset();
 }
 
 void Simulator::Impl::Run() {
   for (;;) {
-    std::array<pollfd, 3> watched{};
-    std::size_t count = 0;
-    watched[count++] = {wakeRead.Get(), POLLIN, 0};
-    const std::size_t linkIndex = count;
-    if (LinkFd() >= 0) watched[count++] = {LinkFd(), POLLIN, 0};
-    const std::size_t listenerIndex = count;
-    if (listener.Valid()) watched[count++] = {listener.Get(), POLLIN, 0};
-    if (::poll(watched.data(), count, -1) < 0) {
-      if (errno == EINTR) continue;
-      return;
-    }
-    if (watched[0].revents != 0) return;
+    const Activity activity = serviceWait->Wait(LinkChannel(), listener ? &*listener : nullptr);
+    if (activity.stopRequested) return;
     // The client first: a hang-up seen here frees the place for a waiting newcomer.
-    if (linkIndex < listenerIndex && watched[linkIndex].revents != 0) ServiceLink(Clock::now());
-    if (listenerIndex < count && watched[listenerIndex].revents != 0) AcceptClient();
+    if (activity.channelReady) ServiceLink(Clock::now());
+    if (activity.clientWaiting) AcceptClient();
   }
 }
 
 void Simulator::Impl::AcceptClient() {
-  sockaddr_in peer{};
-  socklen_t size = sizeof peer;
-  UniqueFd newcomer(::accept4(listener.Get(), reinterpret_cast<sockaddr*>(&peer), &size,
-                              SOCK_NONBLOCK | SOCK_CLOEXEC));
-  if (!newcomer.Valid()) return;
+  std::optional<AcceptedClient> newcomer = listener->Accept();
+  if (!newcomer) return;
   // A client that has just closed may not have shown its hang-up yet; give it a moment.
-  if (client.Valid()) ServiceLink(Clock::now() + kHangUpGrace);
+  if (client) ServiceLink(Clock::now() + kHangUpGrace);
   std::lock_guard lock(mutex);
-  if (client.Valid()) {
+  if (client) {
     // One client at a time, like the device: a second one is closed at once so that its
     // handshake fails fast instead of waiting for a reply that never comes.
-    LogLocked("event=refused-second-client peer=" + PeerText(peer));
+    LogLocked("event=refused-second-client peer=" + newcomer->peer);
     return;
   }
-  const int noDelay = 1;
-  ::setsockopt(newcomer.Get(), IPPROTO_TCP, TCP_NODELAY, &noDelay, sizeof noDelay);
-  client = std::move(newcomer);
+  client = std::move(newcomer->channel);
   reader.Clear();
   ++connections;
-  LogLocked("event=connect peer=" + PeerText(peer));
+  LogLocked("event=connect peer=" + newcomer->peer);
 }
 
 void Simulator::Impl::ServiceLink(Clock::time_point deadline) {
   std::array<std::uint8_t, 4096> chunk{};
-  const posixio::ReadResult got = posixio::ReadSome(LinkFd(), LinkKindOfFd(), chunk, deadline);
+  const IoResult got = LinkChannel()->ReadSome(chunk, deadline);
   if (got.status == IoStatus::kClosed) {
     if (config.link == LinkKind::kTcp) {
       DropClient();
@@ -295,7 +217,7 @@ void Simulator::Impl::ServiceLink(Clock::time_point deadline) {
     return;
   }
   reader.Append(std::span<const std::uint8_t>(chunk.data(), got.count));
-  while (LinkFd() >= 0) {
+  while (LinkChannel() != nullptr) {
     const auto request = reader.Next();
     if (!request) break;
     Respond(*request);
@@ -345,8 +267,7 @@ void Simulator::Impl::Respond(const wire::Frame& request) {
                                                          .code = answer.reply,
                                                          .payload = std::move(payload)});
     if (corrupt) bytes.back() ^= 0xFF;  // the checksum's last byte
-    const IoStatus sent =
-        posixio::WriteAll(LinkFd(), LinkKindOfFd(), bytes, Clock::now() + kReplyWriteLimit);
+    const IoStatus sent = LinkChannel()->WriteAll(bytes, Clock::now() + kReplyWriteLimit);
     if (sent != IoStatus::kOk && config.link == LinkKind::kTcp) {
       DropClient();
       return;
@@ -357,14 +278,13 @@ void Simulator::Impl::Respond(const wire::Frame& request) {
   if (closeAfterwards) DropClient();
 }
 
-bool Simulator::Impl::PauseUnlessStopped(std::chrono::milliseconds pause) const {
+bool Simulator::Impl::PauseUnlessStopped(std::chrono::milliseconds pause) {
   if (pause <= std::chrono::milliseconds::zero()) return true;
-  const short revents = posixio::WaitFor(wakeRead.Get(), POLLIN, Clock::now() + pause);
-  return revents == 0;
+  return !serviceWait->WaitForStop(Clock::now() + pause);
 }
 
 void Simulator::Impl::DropClient() {
-  client.Reset();
+  client.reset();
   reader.Clear();
   {
     std::lock_guard lock(mutex);
@@ -374,7 +294,7 @@ void Simulator::Impl::DropClient() {
 }
 
 void Simulator::Impl::LineClosed() {
-  line.Reset();
+  line.reset();
   std::lock_guard lock(mutex);
   LogLocked("event=line-closed");
 }

@@ -1,7 +1,4 @@
 // quillstone-devsim: the device simulator as a program.
-#include <pthread.h>
-#include <signal.h>
-
 #include <cstdio>
 #include <exception>
 #include <iostream>
@@ -9,6 +6,7 @@
 
 #include "devicesim/CommandLine.h"
 #include "devicesim/Simulator.h"
+#include "devicesim/StopRequest.h"
 
 int main(int argc, char** argv) {
   using namespace quillstone::devsim;
@@ -25,12 +23,7 @@ int main(int argc, char** argv) {
     return 0;
   }
 
-  // Blocked before the serving thread starts, so that only sigwait below receives them.
-  sigset_t stopSignals;
-  sigemptyset(&stopSignals);
-  sigaddset(&stopSignals, SIGINT);
-  sigaddset(&stopSignals, SIGTERM);
-  pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+  PrepareForStopRequest();
 
   Simulator simulator(commandLine.config);
   try {
@@ -41,8 +34,7 @@ int main(int argc, char** argv) {
   }
   std::cout << "quillstone-devsim: " << simulator.Describe() << std::endl;
 
-  int received = 0;
-  sigwait(&stopSignals, &received);
+  WaitForStopRequest();
   simulator.Stop();
   std::cout << "quillstone-devsim: stopped" << std::endl;
   return 0;

@@ -1,12 +1,15 @@
 // The library against the in-process simulator over loopback TCP.
 #include <gtest/gtest.h>
-#include <poll.h>
 
+#include <array>
 #include <cstring>
+#include <functional>
 #include <memory>
+#include <string_view>
 #include <thread>
 
 #include "capstan/capstan.h"
+#include "devicesim/Link.h"
 #include "devicesim/Simulator.h"
 #include "tests/capstan/TestSupport.h"
 
@@ -239,46 +242,37 @@ TEST(LibraryInit, FailsAtOnceOnAClosedLoopbackPort) {
   EXPECT_LT(ElapsedSince(start), kPromptly);
 }
 
-// A TCP peer that is not a device: accepts one connection and does `act` with it.
+// A TCP peer that is not a device: accepts one connection, does `act` with it and closes it.
 class FakePeer {
  public:
-  explicit FakePeer(std::function<void(int)> act) {
-    listener_ = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    ::listen(listener_, 1);
-    socklen_t size = sizeof address;
-    ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &size);
-    port_ = ntohs(address.sin_port);
+  explicit FakePeer(std::function<void(devsim::Channel&)> act)
+      : listener_(devsim::ListenTcp("127.0.0.1", 0)) {
     thread_ = std::thread([this, act = std::move(act)] {
-      pollfd waiting{listener_, POLLIN, 0};
-      if (::poll(&waiting, 1, 5000) != 1) return;
-      const int peer = ::accept(listener_, nullptr, nullptr);
-      act(peer);
-      ::close(peer);
+      if (!wait_.Wait(nullptr, &listener_).clientWaiting) return;
+      if (auto peer = listener_.Accept()) act(peer->channel);
     });
   }
   ~FakePeer() {
+    // Frees the thread when nobody came.
+    wait_.RequestStop();
     thread_.join();
-    ::close(listener_);
   }
-  std::uint16_t Port() const { return port_; }
+  std::uint16_t Port() const { return listener_.Port(); }
 
  private:
-  int listener_ = -1;
-  std::uint16_t port_ = 0;
+  devsim::TcpListener listener_;
+  devsim::ServiceWait wait_;
   std::thread thread_;
 };
 
 TEST(LibraryInit, FailsAtOnceWhenThePeerTalksSomethingElse) {
-  FakePeer peer([](int fd) {
-    const char banner[] = "HTTP/1.0 400 Bad Request\r\n\r\n";
-    (void)!::write(fd, banner, sizeof banner - 1);
-    char drain[256];
-    pollfd readable{fd, POLLIN, 0};
-    while (::poll(&readable, 1, 3000) == 1 && ::read(fd, drain, sizeof drain) > 0) {
+  FakePeer peer([](devsim::Channel& channel) {
+    const std::string_view banner = "HTTP/1.0 400 Bad Request\r\n\r\n";
+    channel.WriteAll({reinterpret_cast<const std::uint8_t*>(banner.data()), banner.size()},
+                     Clock::now() + kPromptly);
+    std::array<std::uint8_t, 256> drain{};
+    const auto deadline = Clock::now() + milliseconds(3000);
+    while (channel.ReadSome(drain, deadline).status == devsim::IoStatus::kOk) {
     }
   });
   const auto start = Clock::now();
@@ -287,7 +281,7 @@ TEST(LibraryInit, FailsAtOnceWhenThePeerTalksSomethingElse) {
 }
 
 TEST(LibraryInit, FailsAtOnceWhenThePeerHangsUp) {
-  FakePeer peer([](int) {});
+  FakePeer peer([](devsim::Channel&) {});
   const auto start = Clock::now();
   EXPECT_EQ(OpenTcp(peer.Port()), 0);
   EXPECT_LT(ElapsedSince(start), kPromptly);

@@ -1,12 +1,6 @@
 #pragma once
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <cstdlib>
@@ -14,11 +8,14 @@
 #include <fstream>
 #include <iterator>
 #include <optional>
+#include <random>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "capstan/capstan.h"
+#include "devicesim/Link.h"
+#include "tests/support/Environment.h"
 
 // Helpers shared by the capstan and devicesim suites.
 namespace quillstone::testing {
@@ -34,11 +31,11 @@ inline milliseconds ElapsedSince(Clock::time_point start) {
 class TempDir {
  public:
   TempDir() {
-    static std::atomic<int> counter{0};
-    path_ = std::filesystem::temp_directory_path() /
-            ("quillstone-test-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
-    std::filesystem::remove_all(path_);
-    std::filesystem::create_directories(path_);
+    std::random_device entropy;
+    const std::filesystem::path base = std::filesystem::temp_directory_path();
+    do {
+      path_ = base / ("quillstone-test-" + std::to_string(entropy()) + std::to_string(entropy()));
+    } while (!std::filesystem::create_directory(path_));
   }
   ~TempDir() {
     std::error_code ignored;
@@ -63,13 +60,13 @@ class ScopedEnv {
  public:
   ScopedEnv(const char* name, const std::string& value) : name_(name) {
     if (const char* old = std::getenv(name)) saved_ = old;
-    ::setenv(name, value.c_str(), 1);
+    SetEnvVariable(name, value);
   }
   ~ScopedEnv() {
     if (saved_) {
-      ::setenv(name_, saved_->c_str(), 1);
+      SetEnvVariable(name_, *saved_);
     } else {
-      ::unsetenv(name_);
+      UnsetEnvVariable(name_);
     }
   }
   ScopedEnv(const ScopedEnv&) = delete;
@@ -82,15 +79,7 @@ class ScopedEnv {
 
 // A loopback port nobody listens on: bound to pick a free number, then closed again.
 inline std::uint16_t ClosedLoopbackPort() {
-  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-  socklen_t size = sizeof address;
-  ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size);
-  ::close(fd);
-  return ntohs(address.sin_port);
+  return devsim::ListenTcp("127.0.0.1", 0).Port();
 }
 
 inline std::int32_t OpenTcp(std::uint16_t port) {

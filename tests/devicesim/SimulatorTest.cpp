@@ -1,11 +1,7 @@
 // The simulator spoken to frame by frame, without the library in between.
 #include "devicesim/Simulator.h"
 
-#include <arpa/inet.h>
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
 
 #include <array>
 #include <fstream>
@@ -13,16 +9,13 @@
 
 #include "capstan/capstan.h"
 #include "capstan/src/Protocol.h"
-#include "capstan/src/posix/FdIo.h"
+#include "devicesim/Link.h"
 #include "tests/capstan/TestSupport.h"
 
 namespace quillstone::devsim {
 namespace {
 
 using namespace quillstone::testing;
-using posixio::FdKind;
-using posixio::IoStatus;
-using posixio::UniqueFd;
 
 constexpr milliseconds kReplyWait{2000};
 
@@ -41,24 +34,18 @@ std::string PayloadText(const wire::Frame& frame) {
 class RawClient {
  public:
   static RawClient Tcp(std::uint16_t port) {
-    UniqueFd fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(port);
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    EXPECT_EQ(::connect(fd.Get(), reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    posixio::SetNonBlocking(fd.Get());
-    return RawClient(std::move(fd), FdKind::kSocket);
+    std::optional<Channel> channel = ConnectTcp("127.0.0.1", port, Clock::now() + kReplyWait);
+    EXPECT_TRUE(channel.has_value()) << "cannot connect to port " << port;
+    return RawClient(std::move(channel));
   }
 
   static RawClient Terminal(const std::string& path) {
-    UniqueFd fd(::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
-    EXPECT_TRUE(fd.Valid()) << path;
-    return RawClient(std::move(fd), FdKind::kTerminal);
+    return RawClient(OpenSerialLine(path, 115200));
   }
 
   void SendBytes(const std::vector<std::uint8_t>& bytes) {
-    ASSERT_EQ(posixio::WriteAll(fd_.Get(), kind_, bytes, Clock::now() + kReplyWait), IoStatus::kOk);
+    ASSERT_TRUE(channel_.has_value());
+    ASSERT_EQ(channel_->WriteAll(bytes, Clock::now() + kReplyWait), IoStatus::kOk);
   }
   void Send(const wire::Frame& frame) { SendBytes(wire::EncodeFrame(frame)); }
 
@@ -67,7 +54,8 @@ class RawClient {
     std::array<std::uint8_t, 1024> chunk{};
     for (;;) {
       if (auto frame = reader_.Next()) return frame;
-      const auto got = posixio::ReadSome(fd_.Get(), kind_, chunk, deadline);
+      if (!channel_) return std::nullopt;
+      const IoResult got = channel_->ReadSome(chunk, deadline);
       if (got.status != IoStatus::kOk) return std::nullopt;
       reader_.Append(std::span<const std::uint8_t>(chunk.data(), got.count));
     }
@@ -77,24 +65,23 @@ class RawClient {
   bool WaitForHangUp(milliseconds timeout) {
     std::array<std::uint8_t, 256> chunk{};
     const auto deadline = Clock::now() + timeout;
-    for (;;) {
-      const auto got = posixio::ReadSome(fd_.Get(), kind_, chunk, deadline);
+    while (channel_) {
+      const IoResult got = channel_->ReadSome(chunk, deadline);
       if (got.status == IoStatus::kClosed) return true;
       if (got.status == IoStatus::kTimeout) return false;
     }
+    return false;
   }
 
   const wire::DiscardCounts& Discarded() const { return reader_.Discarded(); }
-  void Close() { fd_.Reset(); }
+  void Close() { channel_.reset(); }
 
  private:
-  RawClient(UniqueFd fd, FdKind kind)
-      : fd_(std::move(fd)),
-        kind_(kind),
+  explicit RawClient(std::optional<Channel> channel)
+      : channel_(std::move(channel)),
         reader_(wire::AcceptRule{wire::FrameKind::kReply, std::nullopt, false, std::nullopt}) {}
 
-  UniqueFd fd_;
-  FdKind kind_;
+  std::optional<Channel> channel_;
   wire::FrameReader reader_;
 };
 
@@ -154,6 +141,7 @@ TEST(Simulator, OverTcpAnswersItsOwnNumberAndTheWildcardOnly) {
 }
 
 TEST(Simulator, OverASerialLineAnswersOnlyItsOwnNumber) {
+  if (!PseudoTerminalsAvailable()) GTEST_SKIP() << "this system has no pseudo-terminals";
   SimulatorConfig config = TcpDevice();
   config.link = LinkKind::kPty;
   config.deviceNumber = 7;
