@@ -17,6 +17,15 @@ TEST(OptionStore, SerialisesAndParsesAwkwardValues) {
   EXPECT_EQ(OptionStore::Parse(OptionStore::Serialise(options)), options);
 }
 
+TEST(OptionStore, KeepsANameThatStartsLikeAComment) {
+  // A client may write "#x=1"; the state file must not read it back as a comment line.
+  const OptionMap options{{"#x", "1"}, {"##", "#"}, {"x#", "2"}};
+  const std::string text = OptionStore::Serialise(options);
+  EXPECT_NE(text.find("\\#x=1\n"), std::string::npos) << text;
+  EXPECT_EQ(OptionStore::Parse(text), options);
+  EXPECT_TRUE(OptionStore::Parse("#x=1\n").empty()) << "a comment line stays a comment";
+}
+
 TEST(OptionStore, SavesEveryChangeAndLoadsItAgain) {
   testing::TempDir dir;
   const auto file = dir.Path() / "state.ini";
