@@ -1,13 +1,12 @@
 #include "devicesim/OptionStore.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstring>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
+
+#include "platform/FileReplace.h"
 
 namespace quillstone::devsim {
 namespace {
@@ -107,27 +106,8 @@ OptionMap OptionStore::Parse(const std::string& text) {
 void OptionStore::Save(const OptionMap& options) const {
   if (stateFile_.empty()) return;
   // Written beside the target and renamed over it, so a reader never sees half a file.
-  const std::filesystem::path temporary =
-      stateFile_.string() + ".tmp." + std::to_string(::getpid());
-  const std::string text = Serialise(options);
-  const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (fd < 0) Fail("cannot write", temporary);
-  std::size_t written = 0;
-  while (written < text.size()) {
-    const ssize_t put = ::write(fd, text.data() + written, text.size() - written);
-    if (put < 0 && errno == EINTR) continue;
-    if (put <= 0) {
-      ::close(fd);
-      ::unlink(temporary.c_str());
-      Fail("cannot write", temporary);
-    }
-    written += static_cast<std::size_t>(put);
-  }
-  const bool synced = ::fsync(fd) == 0;
-  ::close(fd);
-  if (!synced || ::rename(temporary.c_str(), stateFile_.c_str()) != 0) {
-    ::unlink(temporary.c_str());
-    Fail("cannot replace", stateFile_);
+  if (!detail::ReplaceFileAtomically(stateFile_.string(), Serialise(options))) {
+    throw std::runtime_error("cannot write " + stateFile_.string());
   }
 }
 
