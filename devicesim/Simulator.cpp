@@ -14,6 +14,7 @@
 #include "capstan/src/Protocol.h"
 #include "devicesim/Device.h"
 #include "devicesim/Link.h"
+#include "devicesim/RequestFrames.h"
 
 namespace quillstone::devsim {
 namespace {
@@ -24,11 +25,6 @@ constexpr std::chrono::milliseconds kHangUpGrace{50};
 
 [[noreturn]] void FailWithErrno(const std::string& what) {
   throw std::runtime_error(what + ": " + std::strerror(errno));
-}
-
-std::string RequestText(const std::vector<std::uint8_t>& payload) {
-  std::string text(payload.begin(), payload.end());
-  return text.substr(0, text.find('\0'));
 }
 
 // Quoted, with control bytes, quotes and non-ASCII bytes as escapes: one log line per command.
@@ -74,10 +70,7 @@ struct Simulator::Impl {
       : config(std::move(settings)),
         device(OptionStore{}, config.defaults, config.osValue),
         faults(config.faults),
-        reader(wire::AcceptRule{.kind = wire::FrameKind::kRequest,
-                                .device = config.deviceNumber,
-                                .acceptAnyDevice = config.link == LinkKind::kTcp,
-                                .sequence = std::nullopt}) {}
+        reader(RequestRule(config.deviceNumber, config.link == LinkKind::kTcp)) {}
 
   void Start();
   void Stop();
