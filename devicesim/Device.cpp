@@ -4,9 +4,18 @@
 #include <utility>
 
 #include "capstan/capstan.h"
+#include "capstan/src/Protocol.h"
 #include "devicesim/Scramble.h"
 
 namespace quillstone::devsim {
+namespace {
+
+// A read's answer is "name=value" and a zero byte, in one reply frame.
+bool FitsOneReply(std::string_view name, std::string_view value) {
+  return name.size() + value.size() + 2 <= wire::kMaxPayload;
+}
+
+}  // namespace
 
 Device::Device(OptionStore store, const OptionMap& defaults, std::string osValue)
     : store_(std::move(store)), osValue_(std::move(osValue)) {
@@ -38,6 +47,8 @@ Answer Device::Read(std::string_view name) const {
   if (name.empty()) return {CAPSTAN_REPLY_BAD_REQUEST, {}, {}};
   const auto value = store_.Get(std::string(name));
   if (!value) return {CAPSTAN_REPLY_NOT_FOUND, {}, {}};
+  // Only a value loaded from the state file or the defaults can be this long; writes refuse it.
+  if (!FitsOneReply(name, *value)) return {CAPSTAN_REPLY_REFUSED, {}, "too long to answer"};
   // The zero byte lets the reader find the value's end inside its own buffer.
   std::string payload = std::string(name) + "=" + *value;
   payload.push_back('\0');
@@ -61,6 +72,8 @@ Answer Device::Write(std::string_view text) {
     if (!plain) return {CAPSTAN_REPLY_BAD_REQUEST, {}, {}};
     value = *plain;
   }
+  // An option that could not be read back in one reply frame is not taken.
+  if (!FitsOneReply(name, value)) return {CAPSTAN_REPLY_BAD_REQUEST, {}, {}};
   try {
     store_.Set(name, value);
   } catch (const std::runtime_error& error) {

@@ -42,6 +42,24 @@ TEST(Device, SplitsAWriteAtTheFirstEquals) {
   EXPECT_EQ(Write(device, "=value"), CAPSTAN_REPLY_BAD_REQUEST);
 }
 
+TEST(Device, TakesOnlyOptionsThatCanBeReadBackInOneReply) {
+  Device device = MakeDevice();
+  // "name=value" and the zero byte fill a reply's 4096 payload bytes exactly.
+  const std::string longest(4096 - std::string("Key1Str=").size() - 1, 'v');
+  EXPECT_EQ(Write(device, "Key1Str=" + longest), CAPSTAN_REPLY_OK);
+  EXPECT_EQ(device.Handle(CAPSTAN_CMD_READ_OPTION, "Key1Str").payload.size(), 4096u);
+  // One byte more could never be answered: refused, the old value kept.
+  EXPECT_EQ(Write(device, "Key1Str=" + longest + "v"), CAPSTAN_REPLY_BAD_REQUEST);
+  EXPECT_EQ(device.Store().Get("Key1Str"), longest);
+}
+
+TEST(Device, RefusesToReadAStoredValueTooLongForOneReply) {
+  Device device = MakeDevice("", {{"SSID", std::string(4096, 'v')}});
+  const Answer answer = device.Handle(CAPSTAN_CMD_READ_OPTION, "SSID");
+  EXPECT_EQ(answer.reply, CAPSTAN_REPLY_REFUSED);
+  EXPECT_TRUE(answer.payload.empty());
+}
+
 TEST(Device, NeverLetsAWriteChangeItsOs) {
   Device device = MakeDevice("NONE");
   EXPECT_EQ(Write(device, "~OS=" + testing::ScrambleOption("~OS=V2", 0x11).substr(4)),
