@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Runs a cross-built Windows program under Wine: the emulator of the windows preset.
 # The Wine prefix is the build's own (<build>/wineprefix, beside bin/) unless WINEPREFIX names
-# one; Wine's diagnostics and its offers to install Mono and Gecko are off. Windows line ends
-# leave the program's standard output as plain line feeds, so that ctest reads the test list.
+# one; Wine's diagnostics and its offers to install Mono and Gecko are off.
+# The program's output goes through a file, not a pipe: Wine's helper processes may keep a
+# pipe open long after the program has ended. It is printed afterwards with Windows line ends
+# turned into plain line feeds, so that ctest reads the test list.
 set -euo pipefail
 program=$1
 shift
@@ -12,4 +14,9 @@ fi
 export WINEPREFIX
 export WINEDEBUG="${WINEDEBUG:--all}"
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
-wine "$program" "$@" | tr -d '\r'
+output=$(mktemp)
+trap 'rm -f "$output"' EXIT
+status=0
+wine "$program" "$@" </dev/null >"$output" 2>&1 || status=$?
+tr -d '\r' <"$output"
+exit "$status"

@@ -1,10 +1,5 @@
 // The device link through the real communication library against the in-process simulator,
 // on loopback and on a pseudo-terminal. The ARP flush and the process table stay fakes.
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -16,6 +11,7 @@
 #include "devicelink/DeviceConnection.h"
 #include "devicelink/OptionExchange.h"
 #include "devicelink/PunParam.h"
+#include "devicesim/Link.h"
 #include "devicesim/Simulator.h"
 #include "tests/devicelink/FakeLink.h"
 
@@ -29,17 +25,9 @@ using quillstone::testing::RecordingSleeper;
 using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
 
-// A loopback port with nothing listening on it.
+// A loopback port with nothing listening on it: bound to pick a free number, then closed again.
 std::string ClosedLoopbackPort() {
-  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t size = sizeof address;
-  EXPECT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), size), 0);
-  EXPECT_EQ(::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size), 0);
-  ::close(fd);
-  return std::to_string(ntohs(address.sin_port));
+  return std::to_string(devsim::ListenTcp("127.0.0.1", 0).Port());
 }
 
 class EndToEndTest : public ::testing::Test {
@@ -165,6 +153,7 @@ TEST_F(EndToEndTest, ClosedPortFailsTheOpening) {
 }
 
 TEST_F(EndToEndTest, SerialConnectionOverAPseudoTerminal) {
+  if (!devsim::PseudoTerminalsAvailable()) GTEST_SKIP() << "this system has no pseudo-terminals";
   devsim::SimulatorConfig config;
   config.link = devsim::LinkKind::kPty;
   config.baud = 57600;

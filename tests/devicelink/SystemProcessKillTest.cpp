@@ -3,8 +3,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <csignal>
+#include <algorithm>
 #include <filesystem>
+#include <list>
 #include <set>
 #include <string>
 
@@ -16,8 +17,10 @@
 namespace quillstone {
 namespace {
 
+using quillstone::testing::SleeperProgram;
 using quillstone::testing::SpawnedProcess;
 using quillstone::testing::TempFolder;
+using Ending = SpawnedProcess::Ending;
 
 class OwnProcessesOnly final : public ProcessTable {
  public:
@@ -41,9 +44,11 @@ class SystemProcessKillTest : public ::testing::Test {
  protected:
   SystemProcessKillTest() : scope_(Services()) {}
 
-  std::string CopyOfSleep(const std::string& name) {
-    const std::string path = folder_.File(name);
-    std::filesystem::copy_file("/bin/sleep", path);
+  // A copy of the sleeper under `name`, each in its own folder: on Windows "SERWATCH.DLL" and
+  // "serwatch.dll" would be one file.
+  std::string CopyOfSleeper(const std::string& name) {
+    const std::string path = folders_.emplace_back().File(name);
+    std::filesystem::copy_file(SleeperProgram(), path);
     return path;
   }
 
@@ -58,34 +63,42 @@ class SystemProcessKillTest : public ::testing::Test {
     return services;
   }
 
-  TempFolder folder_;
+  std::list<TempFolder> folders_;
   ScopedLinkServices scope_;
 };
 
 TEST_F(SystemProcessKillTest, EndsBothSpellingsAndSparesAnUnrelatedProcess) {
-  SpawnedProcess upper(CopyOfSleep("SERWATCH.DLL"), {"SERWATCH.DLL", "60"});
-  SpawnedProcess lower(CopyOfSleep("serwatch.dll"), {"serwatch.dll", "60"});
-  SpawnedProcess unrelated(CopyOfSleep("serwatch.dll.old"), {"serwatch.dll", "60"});
-  table.allowed = {upper.pid(), lower.pid(), unrelated.pid()};
+  SpawnedProcess upper(CopyOfSleeper("SERWATCH.DLL"), {"SERWATCH.DLL", "60"});
+  SpawnedProcess lower(CopyOfSleeper("serwatch.dll"), {"serwatch.dll", "60"});
+  SpawnedProcess unrelated(CopyOfSleeper("serwatch.dll.old"), {"serwatch.dll", "60"});
+  table.allowed = {upper.id(), lower.id(), unrelated.id()};
 
   EXPECT_TRUE(KillProcessByName("serwatch.dll"));
 
-  EXPECT_EQ(upper.WaitForEnd(), SIGKILL);
-  EXPECT_EQ(lower.WaitForEnd(), SIGKILL);
+  EXPECT_EQ(upper.WaitForEnd(), Ending::kTerminated);
+  EXPECT_EQ(lower.WaitForEnd(), Ending::kTerminated);
   EXPECT_TRUE(unrelated.IsRunning());
   // No other process on this machine carries the name.
   EXPECT_TRUE(table.refused.empty());
 }
 
 TEST_F(SystemProcessKillTest, AFullExecutablePathMatchesToo) {
-  const std::string path = CopyOfSleep("watcher");
+  const std::string path = CopyOfSleeper("watcher");
   SpawnedProcess target(path, {"watcher", "60"});
-  SpawnedProcess other(CopyOfSleep("watcher2"), {"watcher", "60"});
-  table.allowed = {target.pid(), other.pid()};
+  SpawnedProcess other(CopyOfSleeper("watcher2"), {"watcher", "60"});
+  table.allowed = {target.id(), other.id()};
+  const std::vector<ProcessEntry> snapshot = SystemProcessTable().Snapshot();
+  const auto entry =
+      std::find_if(snapshot.begin(), snapshot.end(),
+                   [&](const ProcessEntry& process) { return process.id == target.id(); });
+  ASSERT_NE(entry, snapshot.end());
+  if (!std::filesystem::path(entry->exeName).has_parent_path()) {
+    GTEST_SKIP() << "this system's snapshot names executables without their folder";
+  }
 
   EXPECT_TRUE(KillProcessByName(path));
 
-  EXPECT_EQ(target.WaitForEnd(), SIGKILL);
+  EXPECT_EQ(target.WaitForEnd(), Ending::kTerminated);
   EXPECT_TRUE(other.IsRunning());
 }
 

@@ -10,12 +10,6 @@
 #include "platform/AppError.h"
 #include "tests/platform/TempFolder.h"
 
-#ifndef _WIN32
-#include <sys/resource.h>
-
-#include <csignal>
-#endif
-
 namespace quillstone::ini {
 namespace {
 
@@ -241,37 +235,6 @@ TEST(IniFileTest, TargetThatIsAFolderIsLeftAsItWas) {
   EXPECT_EQ(ReadBytes(folder.File("options.ini/inside")), "kept");
   EXPECT_EQ(EntryCount(folder.path()), 1u);
 }
-
-#ifndef _WIN32
-// A file size limit makes the write of the temporary fail even for root; the old file must
-// stay whole and no temporary may remain.
-TEST(IniFileTest, FailedWriteKeepsTheOldContent) {
-  TempFolder folder;
-  const std::string path = folder.File("options.ini");
-  const std::string old = "[Config]\r\nPort=4370\r\n";
-  WriteBytes(path, old);
-
-  rlimit saved{};
-  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
-  rlimit small = saved;
-  small.rlim_cur = 64;
-  const auto savedHandler = std::signal(SIGXFSZ, SIG_IGN);
-  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-  bool threw = false;
-  try {
-    WriteProfileString(path, "Config", "Port", std::string(200, '9'));
-  } catch (const AppError& error) {
-    threw = true;
-    EXPECT_STREQ(error.what(), ("Unable to write to " + path).c_str());
-  }
-  setrlimit(RLIMIT_FSIZE, &saved);
-  std::signal(SIGXFSZ, savedHandler);
-
-  EXPECT_TRUE(threw);
-  EXPECT_EQ(ReadBytes(path), old);
-  EXPECT_EQ(EntryCount(folder.path()), 1u);
-}
-#endif
 
 }  // namespace
 }  // namespace quillstone::ini

@@ -1,3 +1,4 @@
+#include <sys/resource.h>
 #include <sys/wait.h>
 
 #include <gtest/gtest.h>
@@ -5,12 +6,15 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
 #include <thread>
 
+#include "platform/AppError.h"
+#include "platform/IniFile.h"
 #include "platform/Platform.h"
 #include "platform/posix/DetachedStart.h"
 #include "tests/platform/SpawnedProcess.h"
@@ -62,8 +66,8 @@ TEST(ProcFsProcessTableTest, SnapshotGivesFullExecutablePaths) {
   SpawnedProcess second(other, {"other name", "60"});
 
   const std::vector<ProcessEntry> entries = SystemProcessTable().Snapshot();
-  const ProcessEntry* firstEntry = FindProcess(entries, first.pid());
-  const ProcessEntry* secondEntry = FindProcess(entries, second.pid());
+  const ProcessEntry* firstEntry = FindProcess(entries, first.id());
+  const ProcessEntry* secondEntry = FindProcess(entries, second.id());
   ASSERT_NE(firstEntry, nullptr);
   ASSERT_NE(secondEntry, nullptr);
   EXPECT_EQ(firstEntry->exeName, upper);
@@ -78,8 +82,8 @@ TEST(ProcFsProcessTableTest, TerminateKillsASpawnedProcessAtOnce) {
   TempFolder folder;
   SpawnedProcess child(CopyOfSleep(folder, "victim"), {"victim", "60"});
   ASSERT_TRUE(child.IsRunning());
-  EXPECT_TRUE(SystemProcessTable().Terminate(child.pid()));
-  EXPECT_EQ(child.WaitForEnd(), SIGKILL);
+  EXPECT_TRUE(SystemProcessTable().Terminate(child.id()));
+  EXPECT_EQ(child.WaitForEnd(), SpawnedProcess::Ending::kTerminated);
 }
 
 TEST(ProcFsProcessTableTest, TerminateOfAnAbsentProcessFails) {
@@ -134,6 +138,35 @@ TEST(StartDetachedTest, UnknownProgramIsReportedAndStartsNothing) {
   EXPECT_FALSE(posix::StartDetached({"/nonexistent/folder/tool"}));
   EXPECT_FALSE(posix::StartDetached({}));
   EXPECT_TRUE(HasNoChildren());
+}
+
+// A file size limit makes the write of the temporary fail even for root; the old file must
+// stay whole and no temporary may remain.
+TEST(PosixFileReplaceTest, FailedWriteKeepsTheOldContent) {
+  TempFolder folder;
+  const std::string path = folder.File("options.ini");
+  const std::string old = "[Config]\r\nPort=4370\r\n";
+  std::ofstream(path, std::ios::binary) << old;
+
+  rlimit saved{};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+  rlimit small = saved;
+  small.rlim_cur = 64;
+  const auto savedHandler = std::signal(SIGXFSZ, SIG_IGN);
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  bool threw = false;
+  try {
+    ini::WriteProfileString(path, "Config", "Port", std::string(200, '9'));
+  } catch (const AppError& error) {
+    threw = true;
+    EXPECT_STREQ(error.what(), ("Unable to write to " + path).c_str());
+  }
+  setrlimit(RLIMIT_FSIZE, &saved);
+  std::signal(SIGXFSZ, savedHandler);
+
+  EXPECT_TRUE(threw);
+  EXPECT_EQ(ReadText(path), old);
+  EXPECT_EQ(std::distance(fs::directory_iterator(folder.path()), fs::directory_iterator()), 1);
 }
 
 }  // namespace
