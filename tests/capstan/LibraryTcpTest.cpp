@@ -372,7 +372,8 @@ TEST_F(LibraryOverTcp, SurvivesConcurrentCallsAndCloses) {
   for (int i = 0; i < 4; ++i) {
     callers.emplace_back([handle] {
       for (int n = 0; n < 50; ++n) {
-        const ReadResult read = ReadOption(handle, "SSID");
+        // The callers queue for the one connection; on a busy machine a turn may come late.
+        const ReadResult read = ReadOption(handle, "SSID", 5000);
         // Either the answer, or the handle was closed under us.
         if (read.reply == CAPSTAN_REPLY_OK) {
           EXPECT_EQ(read.value, "office");

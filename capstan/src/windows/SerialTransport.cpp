@@ -16,6 +16,7 @@ namespace quillstone::capstan {
 namespace {
 
 constexpr std::string_view kDevicePrefix = "\\\\.\\";
+constexpr DWORD kReadSliceMs = 20;
 
 DWORD MillisecondsUntil(Clock::time_point deadline) {
   const auto left = deadline - Clock::now();
@@ -80,8 +81,9 @@ class CommTransport final : public Transport {
   Received Receive(std::span<std::uint8_t> into, Clock::time_point deadline) override {
     for (;;) {
       // With the interval and multiplier at MAXDWORD a read returns as soon as a byte is there,
-      // or after the constant; with the constant at 0 it returns at once.
-      const DWORD wait = MillisecondsUntil(deadline);
+      // or after the constant; with the constant at 0 it returns at once. Some drivers (and
+      // Wine) wait out the constant whatever arrives, so the wait goes in short slices.
+      const DWORD wait = std::min(MillisecondsUntil(deadline), kReadSliceMs);
       COMMTIMEOUTS timeouts{};
       timeouts.ReadIntervalTimeout = MAXDWORD;
       timeouts.ReadTotalTimeoutMultiplier = wait > 0 ? MAXDWORD : 0;
@@ -93,7 +95,6 @@ class CommTransport final : public Transport {
       }
       if (got > 0) return Received{LinkStatus::kOk, got};
       if (wait == 0 || Clock::now() >= deadline) return Received{LinkStatus::kTimeout, 0};
-      // The driver's timer may end a little early; wait out the rest.
     }
   }
 
