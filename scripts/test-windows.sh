@@ -49,7 +49,7 @@ trap cleanup EXIT
 phase "Wine prefix"
 # One server for the whole run, so that each test program starts without setting Wine up again.
 mkdir -p "$WINEPREFIX"
-wineserver -p
+wineserver -p 2>/dev/null || echo "(a Wine server for this prefix is running already)"
 # The first start creates the prefix; its chatter goes to a log shown only when it fails.
 if ! wineboot -i >"$build/wineboot.log" 2>&1; then
   cat "$build/wineboot.log" >&2
