@@ -237,7 +237,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (int i = 0; i < chunkSizeCount; ++i) {
     script->chunkSizes.push_back(input.ConsumeIntegralInRange<std::size_t>(0, 64));
   }
-  const std::uint16_t replyingDevice = device.value_or(input.ConsumeIntegral<std::uint16_t>());
+  // The number the scripted frames mostly carry: the addressed one, or any on a stream.
+  const auto anyDevice = input.ConsumeIntegral<std::uint16_t>();
+  const std::uint16_t replyingDevice = device.value_or(anyDevice);
   script->stream = framed ? fuzzing::FramedStream(input, {.kind = wire::FrameKind::kReply,
                                                           .device = replyingDevice,
                                                           .words = {"~OS=", "~OS=NONE"}})
