@@ -10,7 +10,7 @@
 
 #include "app/FernwickMain.h"
 #include "app/IpAddressEdit.h"
-#include "tests/wireless/apply/DeviceWindowHarness.h"
+#include "tests/support/DeviceWindowHarness.h"
 
 namespace {
 

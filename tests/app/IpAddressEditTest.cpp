@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "app/IpAddressEdit.h"
-#include "tests/app/GuiTestSupport.h"
+#include "tests/support/GuiTestSupport.h"
 
 namespace quillstone::testing {
 namespace {

@@ -22,7 +22,7 @@
 #include "app/IpAddressEdit.h"
 #include "app/LimitedLineEdit.h"
 #include "app/WidgetState.h"
-#include "tests/app/GuiTestSupport.h"
+#include "tests/support/GuiTestSupport.h"
 
 namespace quillstone::testing {
 namespace {

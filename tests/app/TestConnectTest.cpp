@@ -24,7 +24,7 @@
 #include "capstan/capstan.h"
 #include "devicelink/PunParam.h"
 #include "devicesim/Simulator.h"
-#include "tests/app/GuiTestSupport.h"
+#include "tests/support/GuiTestSupport.h"
 
 namespace quillstone::testing {
 namespace {

@@ -27,8 +27,8 @@
 #include "app/IpAddressEdit.h"
 #include "devicelink/PunParam.h"
 #include "tests/faults/FaultHarness.h"
+#include "tests/support/DeviceWindowHarness.h"
 #include "tests/wireless/WirelessTestSupport.h"
-#include "tests/wireless/apply/DeviceWindowHarness.h"
 
 namespace quillstone::testing {
 namespace {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "devicelink/DeviceApi.h"
 #include "platform/Platform.h"
 
 namespace quillstone::testing {
@@ -32,6 +33,36 @@ class FakeSleeper : public Sleeper {
  public:
   void SleepMs(int milliseconds) override { pauses.push_back(milliseconds); }
   std::vector<int> pauses;
+};
+
+// Installs the fakes for as long as it lives; the device stays the real library. The pause
+// between options is the fake sleeper unless a real one is given (benchmarks). The scramble
+// key is fixed so that scrambled options have one known form on the wire.
+class FakeLinkPlatform {
+ public:
+  // Drawn 0 becomes the key C0, as in the library's worked examples.
+  static constexpr int kFixedScrambleDraw = 0;
+
+  explicit FakeLinkPlatform(Sleeper* realSleeper = nullptr)
+      : scope_(Services(arp, processes, realSleeper ? *realSleeper : sleeper)) {}
+
+  FakeArpCacheFlusher arp;
+  FakeProcessTable processes;
+  FakeSleeper sleeper;
+
+ private:
+  static LinkServices Services(ArpCacheFlusher& arpFake, ProcessTable& processFake,
+                               Sleeper& pause) {
+    LinkServices services = CurrentLinkServices();
+    services.device = &CapstanDeviceApi();
+    services.arp = &arpFake;
+    services.processes = &processFake;
+    services.sleeper = &pause;
+    services.drawScrambleKey = [] { return kFixedScrambleDraw; };
+    return services;
+  }
+
+  ScopedLinkServices scope_;
 };
 
 }  // namespace quillstone::testing

@@ -18,7 +18,7 @@
 #include "app/IpAddressEdit.h"
 #include "capstan/capstan.h"
 #include "devicelink/PunParam.h"
-#include "tests/wireless/apply/DeviceWindowHarness.h"
+#include "tests/support/DeviceWindowHarness.h"
 
 namespace quillstone::testing {
 

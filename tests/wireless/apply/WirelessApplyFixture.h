@@ -18,8 +18,8 @@
 #include "app/LimitedLineEdit.h"
 #include "capstan/capstan.h"
 #include "devicelink/PunParam.h"
+#include "tests/support/DeviceWindowHarness.h"
 #include "tests/wireless/WirelessTestSupport.h"
-#include "tests/wireless/apply/DeviceWindowHarness.h"
 #include "wireless/WirelessKeys.h"
 
 namespace quillstone::testing {

@@ -18,7 +18,7 @@
 
 #include "app/IpAddressEdit.h"
 #include "app/WidgetState.h"
-#include "tests/app/GuiTestSupport.h"
+#include "tests/support/GuiTestSupport.h"
 #include "wireless/IPConfig.h"
 
 namespace quillstone::testing {

@@ -1,7 +1,7 @@
 // The wireless page's rules as the user drives them: the four layouts, the lists that refill
 // when the mode or the authentication changes, the key markers, on/off, and the length limits.
 //
-// Combo boxes are driven through Choose() (tests/app/GuiTestSupport.h): it sets the index and
+// Combo boxes are driven through Choose() (tests/support/GuiTestSupport.h): it sets the index and
 // emits activated(index), which is what QComboBox does when the user picks an item from the
 // drop-down list. One test also uses real arrow-key presses on a combo box.
 #include <gtest/gtest.h>
@@ -16,7 +16,7 @@
 #include "app/IpAddressEdit.h"
 #include "app/LimitedLineEdit.h"
 #include "app/WidgetState.h"
-#include "tests/app/GuiTestSupport.h"
+#include "tests/support/GuiTestSupport.h"
 
 namespace quillstone::testing {
 namespace {

@@ -46,36 +46,6 @@ inline const OptionList kOpenNetworkOptions = {
     "Key2Type=0",      "Key2Str=",       "Key3Type=0",        "Key3Str=",
     "Key4Type=0",      "Key4Str=",       "WPAPSK=",           "wifidhcp=1"};
 
-// Installs the fakes for as long as it lives; the device stays the real library. The pause
-// between options is the fake sleeper unless a real one is given (benchmarks). The scramble
-// key is fixed so that scrambled options have one known form on the wire.
-class FakeLinkPlatform {
- public:
-  // Drawn 0 becomes the key C0, as in the library's worked examples.
-  static constexpr int kFixedScrambleDraw = 0;
-
-  explicit FakeLinkPlatform(Sleeper* realSleeper = nullptr)
-      : scope_(Services(arp, processes, realSleeper ? *realSleeper : sleeper)) {}
-
-  FakeArpCacheFlusher arp;
-  FakeProcessTable processes;
-  FakeSleeper sleeper;
-
- private:
-  static LinkServices Services(ArpCacheFlusher& arpFake, ProcessTable& processFake,
-                               Sleeper& pause) {
-    LinkServices services = CurrentLinkServices();
-    services.device = &CapstanDeviceApi();
-    services.arp = &arpFake;
-    services.processes = &processFake;
-    services.sleeper = &pause;
-    services.drawScrambleKey = [] { return kFixedScrambleDraw; };
-    return services;
-  }
-
-  ScopedLinkServices scope_;
-};
-
 // The simulator, started, with its log in its own folder so that a test can see the
 // connection's end as the device saw it.
 class SimulatedDevice {

@@ -30,28 +30,6 @@
 
 namespace quillstone::testing {
 
-// The ARP flush, the process table and the pauses are fakes for the object's lifetime, so no
-// test touches the machine's ARP cache or its processes. The device stays the real library.
-class FakePlatformServices {
- public:
-  FakePlatformServices() : scope_(WithFakes()) {}
-
-  FakeArpCacheFlusher arp;
-  FakeProcessTable processes;
-  FakeSleeper sleeper;
-
- private:
-  LinkServices WithFakes() {
-    LinkServices services = CurrentLinkServices();
-    services.arp = &arp;
-    services.processes = &processes;
-    services.sleeper = &sleeper;
-    return services;
-  }
-
-  ScopedLinkServices scope_;  // last: it points at the fakes above
-};
-
 // The per-key values and the octet flag live for the whole process; every test starts from the
 // state at program start, also when the whole test program runs in one process.
 inline void ResetProcessWideState() {
@@ -146,7 +124,7 @@ class WindowTest : public ::testing::Test {
 
   TempDirectory dir;
   FakeMessageBoxes boxes;
-  FakePlatformServices platform;
+  FakeLinkPlatform platform;
 
  private:
   std::unique_ptr<TFernwick> window_;  // last: destroyed before the fakes it uses
