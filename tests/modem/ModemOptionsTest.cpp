@@ -1,4 +1,5 @@
 #include "modem/ModemOptions.h"
+#include "tests/modem/ModemWorkedExample.h"
 
 #include <gtest/gtest.h>
 
@@ -50,20 +51,7 @@ ModemForm ExampleForm() {
   return form;
 }
 
-const Options ExampleSerialOptions{"~MODEM=2",
-                                   "ConnectMODEM=1",
-                                   "APN=",
-                                   "ModemUserName=",
-                                   "ModemPassword=",
-                                   "ModemDialNumber=123",
-                                   "ModemKeepLive=1",
-                                   "AutoUPLogTime=60",
-                                   "AuthServerCheckMode=0",
-                                   "AuthServerREQ=3",
-                                   "ASTimeOut=10",
-                                   "AuthServerIP=10.0.0.2",
-                                   "DNS=0.0.0.0",
-                                   "URL="};
+const Options& ExampleSerialOptions = testing::kModemWorkedExampleOverSerial;
 
 Options Built(const ModemForm& form, ModemTransport transport) {
   const ModemOptionResult result = BuildModemOptionList(form, transport);

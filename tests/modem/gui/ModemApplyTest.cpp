@@ -2,6 +2,7 @@
 #include <optional>
 
 #include "ModemPageFixture.h"
+#include "tests/modem/ModemWorkedExample.h"
 
 namespace quillstone::testing {
 namespace {
@@ -10,23 +11,8 @@ using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
 using ::testing::IsEmpty;
 
-// GPRS, connect Y, keep-alive Y, check mode LAN, IPType with 10.0.0.2, dial number 123.
-const OptionList kWorkedExample = {"~MODEM=2",
-                                   "ConnectMODEM=1",
-                                   "APN=",
-                                   "ModemUserName=",
-                                   "ModemPassword=",
-                                   "ModemDialNumber=123",
-                                   "ModemKeepLive=1",
-                                   "AutoUPLogTime=60",
-                                   "AuthServerCheckMode=0",
-                                   "AuthServerREQ=3",
-                                   "ASTimeOut=10",
-                                   "AuthServerIP=10.0.0.2",
-                                   "DNS=0.0.0.0",
-                                   "URL=",
-                                   "~AuthServer=1"};
-const OptionList kWorkedExampleOverSerial(kWorkedExample.begin(), kWorkedExample.end() - 1);
+const OptionList& kWorkedExample = kModemWorkedExample;
+const OptionList& kWorkedExampleOverSerial = kModemWorkedExampleOverSerial;
 
 // The "~" values in the scrambled form with the fixed key C0: each digit pair is the previous
 // pair exclusive-or the value byte ('2' is 32 hex, '1' is 31 hex).
