@@ -131,6 +131,10 @@ std::size_t FindSectionHeader(std::string_view content, const std::vector<LineSp
   throw AppError("Unable to write to " + FullPath(path));
 }
 
+bool HoldsLineBreak(std::string_view text) {
+  return text.find_first_of("\r\n") != std::string_view::npos;
+}
+
 }  // namespace
 
 std::string Lookup(std::string_view content, std::string_view section, std::string_view key) {
@@ -195,6 +199,13 @@ std::string ReadProfileString(const std::string& path, std::string_view section,
 
 void WriteProfileString(const std::string& path, std::string_view section, std::string_view key,
                         std::string_view value) {
+  // A line break would split the entry line and could start a section of its own.
+  for (const std::string_view part : {section, key, value}) {
+    if (HoldsLineBreak(part)) {
+      throw AppError("Unable to write to " + FullPath(path) +
+                     ": a section, key or value holds a line break");
+    }
+  }
   std::string content;
   // A file that exists but cannot be read must not be replaced by a file holding one key.
   if (detail::ReadWholeFile(path, content) == detail::FileReadStatus::kFailed) {

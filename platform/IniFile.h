@@ -27,8 +27,9 @@ std::string Merge(std::string_view content, std::string_view section, std::strin
 std::string ReadProfileString(const std::string& path, std::string_view section,
                               std::string_view key);
 
-// Throws AppError("Unable to write to <path>") when the file cannot be written; the old
-// content then stays as it was.
+// Throws AppError("Unable to write to <path>") when the file cannot be written, and
+// AppError("Unable to write to <path>: ...line break") when the section, key or value holds
+// CR or LF; the old content then stays as it was.
 void WriteProfileString(const std::string& path, std::string_view section, std::string_view key,
                         std::string_view value);
 

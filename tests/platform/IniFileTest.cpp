@@ -236,5 +236,41 @@ TEST(IniFileTest, TargetThatIsAFolderIsLeftAsItWas) {
   EXPECT_EQ(EntryCount(folder.path()), 1u);
 }
 
+struct LineBreakCase {
+  const char* name;
+  const char* section;
+  const char* key;
+  const char* value;
+};
+
+class IniLineBreakTest : public ::testing::TestWithParam<LineBreakCase> {};
+
+TEST_P(IniLineBreakTest, WriteIsRefusedAndTheFileStaysAsItWas) {
+  const LineBreakCase& c = GetParam();
+  TempFolder folder;
+  const std::string path = folder.File("options.ini");
+  const std::string before = "WIFI=1\r\n[Config]\r\nDeviceID=1\r\n";
+  WriteBytes(path, before);
+  try {
+    WriteProfileString(path, c.section, c.key, c.value);
+    FAIL() << "no error";
+  } catch (const AppError& error) {
+    EXPECT_EQ(std::string(error.what()),
+              "Unable to write to " + path + ": a section, key or value holds a line break");
+  }
+  EXPECT_EQ(ReadBytes(path), before);
+  EXPECT_EQ(EntryCount(folder.path()), 1u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    CrOrLf, IniLineBreakTest,
+    ::testing::Values(LineBreakCase{"CrLfInValue", "Config", "SSID",
+                                    "Lab\r\n[Config]\r\nDeviceID=9"},
+                      LineBreakCase{"LfInValue", "Config", "Port", "1\n2"},
+                      LineBreakCase{"CrInValue", "Config", "Port", "1\r"},
+                      LineBreakCase{"LfInKey", "Config", "Port\nDeviceID", "9"},
+                      LineBreakCase{"CrInSection", "Config]\r[Other", "Port", "9"}),
+    [](const auto& named) { return std::string(named.param.name); });
+
 }  // namespace
 }  // namespace quillstone::ini
