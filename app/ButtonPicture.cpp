@@ -8,6 +8,12 @@
 
 namespace quillstone {
 
+void ShowFormPicture(QPushButton* button) {
+  const QPixmap picture(QStringLiteral(":/form/testconnect.bmp"));
+  button->setIcon(QIcon(picture));
+  button->setIconSize(picture.size());
+}
+
 void LoadButtonPicture(QPushButton* button, const std::string& programDirectory,
                        const char* relativePath) {
   const QString path = QString::fromStdString(programDirectory) + QString::fromLatin1(relativePath);

@@ -17,10 +17,13 @@
 #include <QVBoxLayout>
 #include <optional>
 
+#include "app/ButtonPicture.h"
 #include "app/ConnectionSettings.h"
+#include "app/CursorFreeBoxes.h"
 #include "app/FocusExit.h"
 #include "app/IpAddressEdit.h"
 #include "app/LimitedLineEdit.h"
+#include "app/SingleLineEdits.h"
 #include "app/WidgetState.h"
 #include "devicelink/DeviceApi.h"
 #include "platform/AppError.h"
@@ -48,7 +51,9 @@ void MakeBlue(QWidget* widget) {
 TFernwick::TFernwick(FernwickEnvironment environment, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
+      cursorFreeBoxes_(std::make_unique<CursorFreeBoxes>(*environment.boxes)),
       environment_(std::move(environment)) {
+  environment_.boxes = cursorFreeBoxes_.get();
   setObjectName(QStringLiteral("Fernwick"));
   setWindowTitle(QString::fromLatin1(ApplicationTitle));
   QFont windowFont(QStringLiteral("MS Sans Serif"));
@@ -99,6 +104,8 @@ TFernwick::TFernwick(FernwickEnvironment environment, QWidget* parent)
           [this] { RunHandler([this] { Button1Click(); }, true); });
   ConnectWirelessHandlers();
   ConnectModemHandlers();
+  KeepSingleLine(this);
+  ShowFormPicture(TestConnectBtn);
 
   FormCreate();
 
@@ -315,17 +322,9 @@ void TFernwick::NotifyOnExit(QWidget* field, std::function<void()> onExit) {
 }
 
 bool TFernwick::eventFilter(QObject* watched, QEvent* event) {
-  if (event->type() == QEvent::KeyPress) {
+  if (event->type() == QEvent::KeyPress || event->type() == QEvent::InputMethod) {
     for (const auto& [field, keyPress] : keyFilters_) {
-      if (field != watched) continue;
-      const auto* keyEvent = static_cast<QKeyEvent*>(event);
-      const QString typed = keyEvent->text();
-      // The Delete key is editing, not typing, though X11 gives it the text DEL (127).
-      if (typed.size() != 1 || keyEvent->key() == Qt::Key_Delete) break;
-      QChar key = typed.front();
-      (this->*keyPress)(key);
-      if (key.isNull()) return true;  // discarded
-      break;
+      if (field == watched) return FilterTyping(field, keyPress, event);
     }
   } else if (event->type() == QEvent::FocusOut) {
     if (!LeavesForAnotherControl(*static_cast<QFocusEvent*>(event))) {
@@ -336,6 +335,38 @@ bool TFernwick::eventFilter(QObject* watched, QEvent* event) {
     }
   }
   return QWidget::eventFilter(watched, event);
+}
+
+bool TFernwick::FilterTyping(QWidget* field, void (TFernwick::*keyPress)(QChar&), QEvent* event) {
+  const auto passed = [this, keyPress](const QString& typed) {
+    QString kept;
+    for (QChar key : typed) {
+      (this->*keyPress)(key);
+      if (!key.isNull()) kept += key;
+    }
+    return kept;
+  };
+  if (event->type() == QEvent::InputMethod) {
+    // Composed text arrives as the commit string; the preedit text is only shown.
+    auto* composed = static_cast<QInputMethodEvent*>(event);
+    const QString kept = passed(composed->commitString());
+    if (kept != composed->commitString()) {
+      composed->setCommitString(kept, composed->replacementStart(), composed->replacementLength());
+    }
+    return false;
+  }
+  const auto* keyEvent = static_cast<QKeyEvent*>(event);
+  const QString typed = keyEvent->text();
+  // The Delete key is editing, not typing, though X11 gives it the text DEL (127).
+  if (typed.isEmpty() || keyEvent->key() == Qt::Key_Delete) return false;
+  const QString kept = passed(typed);
+  if (kept == typed) return false;
+  // A key carrying several characters: the field types those that pass, as one key.
+  if (!kept.isEmpty()) {
+    QKeyEvent filtered(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, kept);
+    QCoreApplication::sendEvent(field, &filtered);
+  }
+  return true;  // discarded
 }
 
 void TFernwick::keyPressEvent(QKeyEvent* event) {
@@ -371,9 +402,7 @@ void TFernwick::RunHandler(const std::function<void()>& handler, bool deviceActi
   try {
     handler();
   } catch (const std::exception& error) {
-    if (deviceAction) QApplication::restoreOverrideCursor();
     environment_.boxes->Error(error.what());
-    if (deviceAction) QApplication::setOverrideCursor(Qt::WaitCursor);
   }
   if (deviceAction) {
     messagePump.reset();

@@ -214,7 +214,12 @@ class TFernwick : public QWidget {
   void NotifyOnExit(QWidget* field, std::function<void()> onExit);
   // Installs the digit filter on a wireless panel field.
   void FilterDigits(QLineEdit* field, void (TFernwick::*keyPress)(QChar&));
+  // Passes every typed or composed character of `event` through the field's key filter;
+  // true when the event is discarded.
+  bool FilterTyping(QWidget* field, void (TFernwick::*keyPress)(QChar&), QEvent* event);
 
+  // Every box of the window goes through it, so no box shows the busy cursor.
+  std::unique_ptr<MessageBoxes> cursorFreeBoxes_;
   FernwickEnvironment environment_;
   bool deviceActionRunning_ = false;
   bool closeRequested_ = false;

@@ -11,6 +11,7 @@
 #include "app/FernwickMain.h"
 #include "app/IpAddressEdit.h"
 #include "app/MessageBoxes.h"
+#include "app/SingleLineEdits.h"
 #include "app/WidgetState.h"
 #include "wireless/IpSettings.h"
 
@@ -86,6 +87,7 @@ TIPconfigFrm::TIPconfigFrm(std::string programDirectory, MessageBoxes& boxes, QW
     done(QDialog::Accepted);
   });
   connect(Cancel, &QPushButton::clicked, this, [this] { CancelClick(); });
+  KeepSingleLine(this);
 
   FormCreate();
 }
