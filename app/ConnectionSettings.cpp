@@ -33,12 +33,7 @@ void SaveSerialSettings(const std::string& programDirectory, const std::string& 
 }
 
 void StoreOptionLines(const std::string& programDirectory, const std::vector<std::string>& lines) {
-  std::string content;
-  for (const std::string& line : lines) {
-    content += line;
-    content += "\r\n";
-  }
-  ini::WriteWholeFile(OptionsIniPath(programDirectory), content);
+  ini::WriteLines(OptionsIniPath(programDirectory), lines);
 }
 
 }  // namespace quillstone

@@ -11,7 +11,7 @@ int ShowBox(QMessageBox::Icon icon, const std::string& caption, const std::strin
             QMessageBox::StandardButtons buttons = QMessageBox::Ok) {
   QMessageBox box(icon, QString::fromStdString(caption), QString::fromStdString(text), buttons,
                   QApplication::activeWindow());
-  if (buttons.testFlag(QMessageBox::Cancel)) box.setEscapeButton(QMessageBox::Cancel);
+  // QMessageBox answers Escape and the close button with Cancel, or else with the only button.
   return box.exec();
 }
 

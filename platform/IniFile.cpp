@@ -135,6 +135,10 @@ bool HoldsLineBreak(std::string_view text) {
   return text.find_first_of("\r\n") != std::string_view::npos;
 }
 
+[[noreturn]] void ThrowLineBreak(const std::string& path, const char* what) {
+  throw AppError("Unable to write to " + FullPath(path) + ": " + what + " holds a line break");
+}
+
 }  // namespace
 
 std::string Lookup(std::string_view content, std::string_view section, std::string_view key) {
@@ -201,10 +205,7 @@ void WriteProfileString(const std::string& path, std::string_view section, std::
                         std::string_view value) {
   // A line break would split the entry line and could start a section of its own.
   for (const std::string_view part : {section, key, value}) {
-    if (HoldsLineBreak(part)) {
-      throw AppError("Unable to write to " + FullPath(path) +
-                     ": a section, key or value holds a line break");
-    }
+    if (HoldsLineBreak(part)) ThrowLineBreak(path, "a section, key or value");
   }
   std::string content;
   // A file that exists but cannot be read must not be replaced by a file holding one key.
@@ -212,6 +213,16 @@ void WriteProfileString(const std::string& path, std::string_view section, std::
     ThrowUnableToWrite(path);
   }
   WriteWholeFile(path, Merge(content, section, key, value));
+}
+
+void WriteLines(const std::string& path, const std::vector<std::string>& lines) {
+  std::string content;
+  for (const std::string& line : lines) {
+    if (HoldsLineBreak(line)) ThrowLineBreak(path, "a line");
+    content += line;
+    content += kLineEnd;
+  }
+  WriteWholeFile(path, content);
 }
 
 void WriteWholeFile(const std::string& path, std::string_view content) {

@@ -2,6 +2,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 // Windows-style INI files with the profile functions' rules, implemented portably so that
 // every platform reads and writes the same bytes.
@@ -32,6 +33,10 @@ std::string ReadProfileString(const std::string& path, std::string_view section,
 // CR or LF; the old content then stays as it was.
 void WriteProfileString(const std::string& path, std::string_view section, std::string_view key,
                         std::string_view value);
+
+// Replaces the whole file with `lines`, each ended by CR LF; throws like WriteProfileString,
+// also when a line holds CR or LF.
+void WriteLines(const std::string& path, const std::vector<std::string>& lines);
 
 // Replaces the whole file with `content`, atomically; throws like WriteProfileString.
 void WriteWholeFile(const std::string& path, std::string_view content);

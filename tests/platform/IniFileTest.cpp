@@ -262,6 +262,23 @@ TEST_P(IniLineBreakTest, WriteIsRefusedAndTheFileStaysAsItWas) {
   EXPECT_EQ(EntryCount(folder.path()), 1u);
 }
 
+TEST(IniFileTest, WriteLinesEndsEachLineAndRefusesOneHoldingABreak) {
+  TempFolder folder;
+  const std::string path = folder.File("options.ini");
+  WriteLines(path, {"WIFI=1", "SSID=Lab"});
+  EXPECT_EQ(ReadBytes(path), "WIFI=1\r\nSSID=Lab\r\n");
+  for (const char* broken : {"SSID=Lab\r\n[Config]", "SSID=Lab\n", "SSID=\rLab"}) {
+    try {
+      WriteLines(path, {"WIFI=1", broken});
+      ADD_FAILURE() << "no error for " << broken;
+    } catch (const AppError& error) {
+      EXPECT_EQ(std::string(error.what()),
+                "Unable to write to " + path + ": a line holds a line break");
+    }
+    EXPECT_EQ(ReadBytes(path), "WIFI=1\r\nSSID=Lab\r\n");
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(
     CrOrLf, IniLineBreakTest,
     ::testing::Values(LineBreakCase{"CrLfInValue", "Config", "SSID",

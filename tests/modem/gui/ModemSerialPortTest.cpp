@@ -10,10 +10,11 @@ TEST_F(ModemPageTest, SerialPortNameIsThePrefixFieldFollowedByTheNumber) {
   Window().RadioButton2->click();
   Window().Edit1->setText(QStringLiteral("TTY"));
   Window().EDTCOMNum->setText(QStringLiteral("3"));
+  Window().EDTNum->setText(QStringLiteral("*99#"));  // the dial number the modem type needs
 
   Window().Button2->click();
 
-  ASSERT_FALSE(device.calls.empty());
+  ASSERT_FALSE(device.calls.empty()) << ::testing::PrintToString(boxes.Texts());
   EXPECT_EQ(device.calls.front(), "open TTY3");
 }
 
