@@ -11,6 +11,7 @@
 #include "app/FernwickMain.h"
 #include "app/IpAddressEdit.h"
 #include "app/MessageBoxes.h"
+#include "app/RadioGroup.h"
 #include "app/WidgetState.h"
 #include "wireless/IpSettings.h"
 
@@ -70,8 +71,9 @@ TIPconfigFrm::TIPconfigFrm(std::string programDirectory, MessageBoxes& boxes, QW
   QWidget::setTabOrder(GateWayEdt, SetIP);
   QWidget::setTabOrder(SetIP, AssignIPRadio);
 
-  connect(AutoGetIPRadio, &QRadioButton::clicked, this, [this] { AutoGetIPRadioClick(); });
-  connect(AssignIPRadio, &QRadioButton::clicked, this, [this] { AssignIPRadioClick(); });
+  new RadioGroup({{AutoGetIPRadio, [this] { AutoGetIPRadioClick(); }},
+                  {AssignIPRadio, [this] { AssignIPRadioClick(); }}},
+                 this);
   connect(IPAddressEdt, &IpAddressEdit::exited, this, [this] { IPAddressEdtExit(); });
   IPAddressEdt->setFieldChangeHandler(
       [this](int field, int& value) { IPAddressEdtFieldChange(field, value); });
