@@ -73,6 +73,9 @@ struct PageLayout {
   const char* name;
   void (*reach)(TFernwick&);
 };
+void PrintTo(const PageLayout& layout, std::ostream* out) {
+  *out << layout.name;
+}
 const PageLayout kPageLayouts[] = {
     {"NoKey", [](TFernwick&) {}},
     {"Wep", [](TFernwick& w) { Choose(w.WepEncryptCob, 1); }},
