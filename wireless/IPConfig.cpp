@@ -45,7 +45,10 @@ TIPconfigFrm::TIPconfigFrm(std::string programDirectory, MessageBoxes& boxes, QW
   IPAddressEdt = Named(new IpAddressEdit(AssignIPGroup), "IPAddressEdt");
   SubnetMaskEdt = Named(new IpAddressEdit(AssignIPGroup), "SubnetMaskEdt");
   GateWayEdt = Named(new IpAddressEdit(AssignIPGroup), "GateWayEdt");
+  // Tight margins leave room for a window frame and wider fonts inside the fixed outer size.
   auto* addresses = new QGridLayout(AssignIPGroup);
+  addresses->setContentsMargins(6, 4, 6, 4);
+  addresses->setVerticalSpacing(4);
   addresses->addWidget(new QLabel(QStringLiteral("IP Address"), AssignIPGroup), 0, 0);
   addresses->addWidget(IPAddressEdt, 0, 1);
   addresses->addWidget(new QLabel(QStringLiteral("Subnet Mask"), AssignIPGroup), 1, 0);
@@ -60,6 +63,8 @@ TIPconfigFrm::TIPconfigFrm(std::string programDirectory, MessageBoxes& boxes, QW
       Named(new QRadioButton(QStringLiteral("Config IP Address"), this), "AssignIPRadio");
 
   auto* layout = new QGridLayout(this);
+  layout->setContentsMargins(8, 6, 8, 6);
+  layout->setVerticalSpacing(4);
   layout->addWidget(AutoGetIPRadio, 0, 0);
   layout->addWidget(AssignIPRadio, 1, 0);
   layout->addWidget(AssignIPGroup, 2, 0, 1, 3);
