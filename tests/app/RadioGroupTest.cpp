@@ -5,6 +5,7 @@
 #include <QTest>
 #include <QVBoxLayout>
 #include <QWidget>
+#include <array>
 
 #include "app/RadioGroup.h"
 #include "tests/support/GuiTestSupport.h"
