@@ -23,6 +23,7 @@
 #include "app/FocusExit.h"
 #include "app/IpAddressEdit.h"
 #include "app/LimitedLineEdit.h"
+#include "app/RadioGroup.h"
 #include "app/SingleLineEdits.h"
 #include "app/WidgetState.h"
 #include "devicelink/DeviceApi.h"
@@ -86,10 +87,12 @@ TFernwick::TFernwick(FernwickEnvironment environment, QWidget* parent)
   BuildWirelessPage();
   SetTabOrder();
 
-  connect(TC_IPRadio, &QRadioButton::clicked, this, [this] { TC_IPRadioClick(); });
-  connect(RS232Radio, &QRadioButton::clicked, this, [this] { RS232RadioClick(); });
-  connect(RadioButton1, &QRadioButton::clicked, this, [this] { RadioButton1Click(); });
-  connect(RadioButton2, &QRadioButton::clicked, this, [this] { RadioButton2Click(); });
+  new RadioGroup(
+      {{TC_IPRadio, [this] { TC_IPRadioClick(); }}, {RS232Radio, [this] { RS232RadioClick(); }}},
+      this);
+  new RadioGroup({{RadioButton1, [this] { RadioButton1Click(); }},
+                  {RadioButton2, [this] { RadioButton2Click(); }}},
+                 this);
   FilterDigits(PortEdtWire, &TFernwick::PortEdtWireKeyPress);
   FilterDigits(DeviceIdEdt, &TFernwick::DeviceIdEdtKeyPress);
   FilterDigits(ComIDEdit, &TFernwick::ComIDEditKeyPress);
@@ -142,7 +145,6 @@ QGroupBox* TFernwick::BuildConnectionPanel() {
   DeviceIdEdt = Named(new QLineEdit(GroupBox5), "DeviceIdEdt");
   Edit5 = Named(new QLineEdit(QStringLiteral("COM"), GroupBox5), "Edit5");
   Edit5->setReadOnly(true);
-  Edit5->setMaximumWidth(40);
   ComIDEdit = Named(new QLineEdit(GroupBox5), "ComIDEdit");
   BaudRateEdit = Named(new QLineEdit(GroupBox5), "BaudRateEdit");
   auto* serialLayout = new QGridLayout(GroupBox5);
@@ -158,6 +160,9 @@ QGroupBox* TFernwick::BuildConnectionPanel() {
   serialLayout->addWidget(new QLabel(QStringLiteral("Baud rate"), GroupBox5), 2, 0);
   serialLayout->addWidget(BaudRateEdit, 2, 1, 1, 2);
   serialLayout->addWidget(RequiredMark(GroupBox5), 2, 3);
+  // "COM" and the port number share the room, so neither cuts its text.
+  serialLayout->setColumnStretch(1, 1);
+  serialLayout->setColumnStretch(2, 1);
   GroupBox5->setEnabled(false);
   SetEnabled({DeviceIdEdt, Edit5, ComIDEdit, BaudRateEdit}, false);
 
@@ -370,10 +375,12 @@ bool TFernwick::FilterTyping(QWidget* field, void (TFernwick::*keyPress)(QChar&)
 }
 
 void TFernwick::keyPressEvent(QKeyEvent* event) {
-  // SetBitB is the window's default button: Enter presses it unless a button has the focus.
+  // Enter presses the focused button; elsewhere SetBitB, the window's default button.
   const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
-  if (enter && !qobject_cast<QPushButton*>(QApplication::focusWidget()) && SetBitB->isEnabled()) {
-    SetBitB->click();
+  if (enter) {
+    auto* focused = qobject_cast<QPushButton*>(QApplication::focusWidget());
+    QPushButton* pressed = focused != nullptr ? focused : SetBitB;
+    if (pressed->isEnabled()) pressed->click();
     return;
   }
   QWidget::keyPressEvent(event);

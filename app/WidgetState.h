@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QButtonGroup>
 #include <QRadioButton>
 #include <QWidget>
 #include <initializer_list>
@@ -19,12 +20,12 @@ inline bool OwnEnabled(const QWidget* widget) {
   return !widget->testAttribute(Qt::WA_ForceDisabled);
 }
 
-// Clears a radio button even though it is exclusive with its siblings.
+// Clears a radio button, which its exclusive group alone would refuse.
 inline void ClearRadio(QRadioButton* radio) {
-  const bool exclusive = radio->autoExclusive();
-  radio->setAutoExclusive(false);
+  QButtonGroup* group = radio->group();
+  if (group != nullptr) group->setExclusive(false);
   radio->setChecked(false);
-  radio->setAutoExclusive(exclusive);
+  if (group != nullptr) group->setExclusive(true);
 }
 
 inline void SetEnabled(std::initializer_list<QWidget*> widgets, bool enabled) {

@@ -12,6 +12,7 @@
 #include "app/ConfigurationBracket.h"
 #include "app/FernwickMain.h"
 #include "app/IpAddressEdit.h"
+#include "app/RadioGroup.h"
 #include "app/WidgetState.h"
 #include "devicelink/DeviceConnection.h"
 #include "devicelink/OptionExchange.h"
@@ -126,8 +127,9 @@ void TFernwick::BuildModemPage() {
 
 void TFernwick::ConnectModemHandlers() {
   connect(CMBModem, &QComboBox::activated, this, [this] { CMBModemChange(); });
-  connect(RadioButton3, &QRadioButton::clicked, this, [this] { RadioButton3Click(); });
-  connect(RadioButton4, &QRadioButton::clicked, this, [this] { RadioButton4Click(); });
+  new RadioGroup({{RadioButton3, [this] { RadioButton3Click(); }},
+                  {RadioButton4, [this] { RadioButton4Click(); }}},
+                 this);
 }
 
 void TFernwick::CMBModemChange() {

@@ -11,6 +11,7 @@
 #include "app/FernwickMain.h"
 #include "app/IpAddressEdit.h"
 #include "app/MessageBoxes.h"
+#include "app/RadioGroup.h"
 #include "app/SingleLineEdits.h"
 #include "app/WidgetState.h"
 #include "wireless/IpSettings.h"
@@ -45,7 +46,10 @@ TIPconfigFrm::TIPconfigFrm(std::string programDirectory, MessageBoxes& boxes, QW
   IPAddressEdt = Named(new IpAddressEdit(AssignIPGroup), "IPAddressEdt");
   SubnetMaskEdt = Named(new IpAddressEdit(AssignIPGroup), "SubnetMaskEdt");
   GateWayEdt = Named(new IpAddressEdit(AssignIPGroup), "GateWayEdt");
+  // Tight margins leave room for a window frame and wider fonts inside the fixed outer size.
   auto* addresses = new QGridLayout(AssignIPGroup);
+  addresses->setContentsMargins(6, 4, 6, 4);
+  addresses->setVerticalSpacing(4);
   addresses->addWidget(new QLabel(QStringLiteral("IP Address"), AssignIPGroup), 0, 0);
   addresses->addWidget(IPAddressEdt, 0, 1);
   addresses->addWidget(new QLabel(QStringLiteral("Subnet Mask"), AssignIPGroup), 1, 0);
@@ -60,6 +64,8 @@ TIPconfigFrm::TIPconfigFrm(std::string programDirectory, MessageBoxes& boxes, QW
       Named(new QRadioButton(QStringLiteral("Config IP Address"), this), "AssignIPRadio");
 
   auto* layout = new QGridLayout(this);
+  layout->setContentsMargins(8, 6, 8, 6);
+  layout->setVerticalSpacing(4);
   layout->addWidget(AutoGetIPRadio, 0, 0);
   layout->addWidget(AssignIPRadio, 1, 0);
   layout->addWidget(AssignIPGroup, 2, 0, 1, 3);
@@ -71,8 +77,9 @@ TIPconfigFrm::TIPconfigFrm(std::string programDirectory, MessageBoxes& boxes, QW
   QWidget::setTabOrder(GateWayEdt, SetIP);
   QWidget::setTabOrder(SetIP, AssignIPRadio);
 
-  connect(AutoGetIPRadio, &QRadioButton::clicked, this, [this] { AutoGetIPRadioClick(); });
-  connect(AssignIPRadio, &QRadioButton::clicked, this, [this] { AssignIPRadioClick(); });
+  new RadioGroup({{AutoGetIPRadio, [this] { AutoGetIPRadioClick(); }},
+                  {AssignIPRadio, [this] { AssignIPRadioClick(); }}},
+                 this);
   connect(IPAddressEdt, &IpAddressEdit::exited, this, [this] { IPAddressEdtExit(); });
   IPAddressEdt->setFieldChangeHandler(
       [this](int field, int& value) { IPAddressEdtFieldChange(field, value); });

@@ -14,6 +14,7 @@
 
 #include "app/FernwickMain.h"
 #include "app/LimitedLineEdit.h"
+#include "app/RadioGroup.h"
 #include "app/WidgetState.h"
 #include "wireless/WirelessKeys.h"
 
@@ -102,18 +103,21 @@ void TFernwick::BuildWirelessPage() {
   LabWEP = Named(new QLabel(QStringLiteral("Encrypt Type"), GroupBox7), "LabWEP");
   WepEncryptCob = Named(new QComboBox(GroupBox7), "WepEncryptCob");
   Refill(WepEncryptCob, kWepEncryption, 0);
+  // Authentication and encryption share a row, so that the page fits the fixed window.
   auto* network = new QGridLayout(GroupBox7);
   network->setContentsMargins(6, 2, 6, 2);
   network->setVerticalSpacing(2);
   network->addWidget(Labnet, 0, 0);
-  network->addWidget(WirelessNetEdt, 0, 1);
-  network->addWidget(Label10, 0, 2);
+  network->addWidget(WirelessNetEdt, 0, 1, 1, 3);
+  network->addWidget(Label10, 0, 4);
   network->addWidget(WirelessModelLab, 1, 0);
-  network->addWidget(WirelessModelCob, 1, 1);
+  network->addWidget(WirelessModelCob, 1, 1, 1, 3);
   network->addWidget(Label3, 2, 0);
   network->addWidget(AuthenticationTypeCob, 2, 1);
-  network->addWidget(LabWEP, 3, 0);
-  network->addWidget(WepEncryptCob, 3, 1);
+  network->addWidget(LabWEP, 2, 2);
+  network->addWidget(WepEncryptCob, 2, 3);
+  network->setColumnStretch(1, 1);
+  network->setColumnStretch(3, 1);
   page->addWidget(GroupBox7);
 
   WEPGroup = Named(new QGroupBox(QStringLiteral("WEP"), TabSheet2), "WEPGroup");
@@ -137,20 +141,28 @@ void TFernwick::BuildWirelessPage() {
   WepPasswordEdt2 = Named(new LimitedLineEdit(WEPGroup), "WepPasswordEdt2");
   WepPasswordEdt3 = Named(new LimitedLineEdit(WEPGroup), "WepPasswordEdt3");
   WepPasswordEdt4 = Named(new LimitedLineEdit(WEPGroup), "WepPasswordEdt4");
+  // The four keys in two columns, read left to right as the Tab key walks them, so that the
+  // page fits the fixed window.
   auto* wep = new QGridLayout(WEPGroup);
   wep->setContentsMargins(6, 2, 6, 2);
   wep->setVerticalSpacing(2);
-  wep->addWidget(LabpasswordType, 0, 0);
-  wep->addWidget(PasswordModeCob, 0, 1, 1, 2);
+  auto* format = new QHBoxLayout;
+  format->addWidget(LabpasswordType);
+  format->addWidget(PasswordModeCob);
+  format->addStretch();
+  wep->addLayout(format, 0, 0, 1, 6);
   const std::array<QLabel*, 4> keyLabels = {Labpassword1, labpassword2, Labpassword3, Labpassword4};
   for (int k = 0; k < 4; ++k) {
     const auto slot = static_cast<std::size_t>(k);
-    wep->addWidget(keyLabels[slot], k + 1, 0);
-    wep->addWidget(KeyMarkers(*this)[slot], k + 1, 1);
-    wep->addWidget(KeyEdits(*this)[slot], k + 1, 2);
+    const int row = 1 + k / 2;
+    const int column = 3 * (k % 2);
+    wep->addWidget(keyLabels[slot], row, column);
+    wep->addWidget(KeyMarkers(*this)[slot], row, column + 1);
+    wep->addWidget(KeyEdits(*this)[slot], row, column + 2);
     KeyEdits(*this)[slot]->setEnabled(false);
   }
   wep->setColumnStretch(2, 1);
+  wep->setColumnStretch(5, 1);
   WEPGroup->setEnabled(false);
   page->addWidget(WEPGroup);
 
@@ -195,8 +207,15 @@ void TFernwick::ConnectWirelessHandlers() {
           [this] { AuthenticationTypeCobChange(); });
   connect(WepEncryptCob, &QComboBox::activated, this, [this] { WepEncryptCobChange(); });
   connect(PasswordModeCob, &QComboBox::activated, this, [this] { PasswordModeCobChange(); });
-  connect(ActiveRadio, &QRadioButton::clicked, this, [this] { ActiveRadioClick(); });
-  connect(DisableRadio, &QRadioButton::clicked, this, [this] { DisableRadioClick(); });
+  new RadioGroup({{ActiveRadio, [this] { ActiveRadioClick(); }},
+                  {DisableRadio, [this] { DisableRadioClick(); }}},
+                 this);
+  // The key markers have no handler of their own; they only mark the default key.
+  new RadioGroup({{WepPasswordRadio1, {}},
+                  {WepPasswordRadio2, {}},
+                  {WepPasswordRadio3, {}},
+                  {WepPasswordRadio4, {}}},
+                 this);
   NotifyOnExit(WepPasswordEdt1, [this] { WepPasswordEdt1Exit(); });
   NotifyOnExit(WepPasswordEdt2, [this] { WepPasswordEdt2Exit(); });
   NotifyOnExit(WepPasswordEdt3, [this] { WepPasswordEdt3Exit(); });

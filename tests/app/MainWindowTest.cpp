@@ -16,6 +16,7 @@
 #include <QSignalSpy>
 #include <QTabBar>
 #include <QTabWidget>
+#include <QTimer>
 #include <stdexcept>
 #include <vector>
 
@@ -474,48 +475,177 @@ TEST_F(DefaultButtonTest, EnterOnSetItselfPressesItOnce) {
   EXPECT_EQ(setClicks.count(), 1);
 }
 
-TEST_F(DefaultButtonTest, EnterOnAnotherButtonDoesNotPressSet) {
+TEST_F(DefaultButtonTest, EnterOnAnotherButtonPressesThatButtonAndNotSet) {
   TFernwick& w = window();
   QSignalSpy setClicks(w.SetBitB, &QPushButton::clicked);
-  QSignalSpy testClicks(w.TestConnectBtn, &QPushButton::clicked);
-  PressEnterOn(w.TestConnectBtn);
+  for (QPushButton* button : {w.TestConnectBtn, w.IPoptionsBitB}) {
+    QSignalSpy clicks(button, &QPushButton::clicked);
+    // The device IP dialog is modal: close it as soon as it shows.
+    QTimer::singleShot(0, [] {
+      if (QWidget* modal = QApplication::activeModalWidget()) modal->close();
+    });
+    PressEnterOn(button);
+    EXPECT_EQ(clicks.count(), 1) << button->objectName().toStdString();
+  }
   EXPECT_EQ(setClicks.count(), 0);
-  EXPECT_EQ(testClicks.count(), 0);
-  EXPECT_TRUE(boxes.shown.empty());
+  // The connection test ran: the port does not convert.
+  EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"Range check error."});
 }
 
-// ---- Tab order ----
+// ---- Tab order and radio groups, driven by keys ----
 
-TEST_F(MainWindowTest, TabVisitsThePageBlocksInTheirOrder) {
-  TFernwick& w = CreateWindow();
-  const std::vector<QWidget*> expected = {w.ActiveRadio,
-                                          w.WirelessNetEdt,
-                                          w.WirelessModelCob,
-                                          w.AuthenticationTypeCob,
-                                          w.WepEncryptCob,
-                                          w.PasswordModeCob,
-                                          w.WepPasswordRadio1,
-                                          w.WepPasswordEdt1,
-                                          w.WepPasswordRadio2,
-                                          w.WepPasswordEdt2,
-                                          w.WepPasswordRadio3,
-                                          w.WepPasswordEdt3,
-                                          w.WepPasswordRadio4,
-                                          w.WepPasswordEdt4,
-                                          w.WAPpasswordEdit,
-                                          w.TC_IPRadio,
-                                          w.RS232Radio,
-                                          w.AddressIP,
-                                          w.PortEdtWire,
-                                          w.DeviceIdEdt,
-                                          w.Edit5,
-                                          w.ComIDEdit,
-                                          w.BaudRateEdit,
-                                          w.SetBitB,
-                                          w.DisableRadio,
-                                          w.IPoptionsBitB,
-                                          w.TestConnectBtn};
-  EXPECT_EQ(TabChain(w.ActiveRadio, expected), expected);
+using Names = std::vector<std::string>;
+
+struct TabWalkCase {
+  const char* name;
+  void (*arrange)(TFernwick&);
+  Names reached;
+};
+void PrintTo(const TabWalkCase& c, std::ostream* out) {
+  *out << c.name;
+}
+
+// Tab enters each radio group at its selected button only and leaves it for the next control.
+const TabWalkCase kTabWalks[] = {
+    {"AtStart",
+     [](TFernwick&) {},
+     {"ActiveRadio", "WirelessNetEdt", "WirelessModelCob", "AuthenticationTypeCob", "WepEncryptCob",
+      "TC_IPRadio", "AddressIP", "PortEdtWire", "SetBitB", "IPoptionsBitB", "TestConnectBtn"}},
+    {"WepKeyThreeOverRs232",
+     [](TFernwick& w) {
+       Choose(w.WepEncryptCob, 1);
+       Click(w.WepPasswordRadio3);
+       Click(w.RS232Radio);
+     },
+     {"ActiveRadio", "WirelessNetEdt", "WirelessModelCob", "AuthenticationTypeCob", "WepEncryptCob",
+      "PasswordModeCob", "WepPasswordEdt1", "WepPasswordEdt2", "WepPasswordRadio3",
+      "WepPasswordEdt3", "WepPasswordEdt4", "RS232Radio", "DeviceIdEdt", "Edit5", "ComIDEdit",
+      "BaudRateEdit", "SetBitB", "IPoptionsBitB", "TestConnectBtn"}},
+    {"Wpa",
+     [](TFernwick& w) { Choose(w.AuthenticationTypeCob, 3); },
+     {"ActiveRadio", "WirelessNetEdt", "WirelessModelCob", "AuthenticationTypeCob", "WepEncryptCob",
+      "WAPpasswordEdit", "TC_IPRadio", "AddressIP", "PortEdtWire", "SetBitB", "IPoptionsBitB",
+      "TestConnectBtn"}},
+    {"Off",
+     [](TFernwick& w) { Click(w.DisableRadio); },
+     {"TC_IPRadio", "AddressIP", "PortEdtWire", "SetBitB", "DisableRadio", "IPoptionsBitB",
+      "TestConnectBtn"}},
+};
+
+class TabWalkTest : public WindowTest, public ::testing::WithParamInterface<TabWalkCase> {};
+
+TEST_P(TabWalkTest, TabFromTheTabBarReachesThePageControlsInOrder) {
+  TFernwick& w = ShowWindow();
+  GetParam().arrange(w);
+  EXPECT_EQ(TabWalk(w.PageControl1->tabBar()), GetParam().reached);
+}
+
+INSTANTIATE_TEST_SUITE_P(Layouts, TabWalkTest, ::testing::ValuesIn(kTabWalks),
+                         [](const auto& param) { return std::string(param.param.name); });
+
+// Every radio button of the page with its state, and the enabled flags the radios' handlers
+// set: what a key on one radio group may change.
+std::string RadioState(const TFernwick& w) {
+  std::string state;
+  for (const QRadioButton* radio : w.TabSheet2->findChildren<QRadioButton*>())
+    state += radio->objectName().toStdString() + (radio->isChecked() ? "+ " : "- ");
+  for (const QWidget* group : {w.GroupBox7, w.WEPGroup, w.WPAGroup, w.GroupBox4, w.GroupBox5})
+    state += group->objectName().toStdString() + (OwnEnabled(group) ? "+ " : "- ");
+  return state;
+}
+
+struct RadioGroupCase {
+  const char* name;
+  void (*arrange)(TFernwick&);
+  std::vector<QRadioButton*> (*buttons)(const TFernwick&);
+};
+void PrintTo(const RadioGroupCase& c, std::ostream* out) {
+  *out << c.name;
+}
+
+const RadioGroupCase kRadioGroups[] = {
+    {"OnOff", [](TFernwick&) {},
+     [](const TFernwick& w) {
+       return std::vector{w.ActiveRadio, w.DisableRadio};
+     }},
+    {"Transport", [](TFernwick&) {},
+     [](const TFernwick& w) {
+       return std::vector{w.TC_IPRadio, w.RS232Radio};
+     }},
+    {"KeyMarkers", [](TFernwick& w) { Choose(w.WepEncryptCob, 1); },
+     [](const TFernwick& w) {
+       return std::vector{w.WepPasswordRadio1, w.WepPasswordRadio2, w.WepPasswordRadio3,
+                          w.WepPasswordRadio4};
+     }},
+};
+
+class RadioGroupTest : public WindowTest, public ::testing::WithParamInterface<RadioGroupCase> {
+ protected:
+  void SetUp() override {
+    WindowTest::SetUp();
+    GetParam().arrange(ShowWindow());
+    buttons = GetParam().buttons(window());
+  }
+  std::vector<QRadioButton*> buttons;
+};
+
+TEST_P(RadioGroupTest, SpaceOrAClickOnTheSelectedButtonChangesNothing) {
+  TFernwick& w = window();
+  for (QRadioButton* radio : buttons) {
+    Click(radio);
+    const std::string before = RadioState(w);
+    ASSERT_TRUE(radio->isChecked());
+    QTest::keyClick(radio, Qt::Key_Space);
+    EXPECT_EQ(RadioState(w), before) << "Space on " << radio->objectName().toStdString();
+    Click(radio);
+    EXPECT_EQ(RadioState(w), before) << "click on " << radio->objectName().toStdString();
+  }
+}
+
+TEST_P(RadioGroupTest, ArrowKeysSelectTheNextOrPreviousButtonOfTheGroupOnly) {
+  const auto outside = [this] {
+    std::string selected;
+    for (const QRadioButton* radio : window().TabSheet2->findChildren<QRadioButton*>()) {
+      if (std::find(buttons.begin(), buttons.end(), radio) == buttons.end())
+        selected += radio->isChecked() ? '1' : '0';
+    }
+    return selected;
+  };
+  Click(buttons.front());
+  const std::string outsideBefore = outside();
+  // Down and Right step forward, Up and Left back, wrapping round the group.
+  const std::pair<Qt::Key, int> steps[] = {{Qt::Key_Down, 1},
+                                           {Qt::Key_Right, 1},
+                                           {Qt::Key_Left, -1},
+                                           {Qt::Key_Up, -1},
+                                           {Qt::Key_Up, -1}};
+  const int count = static_cast<int>(buttons.size());
+  int at = 0;
+  for (const auto& [key, direction] : steps) {
+    at = (at + direction + count) % count;
+    QTest::keyClick(QApplication::focusWidget(), key);
+    QRadioButton* expected = buttons[static_cast<std::size_t>(at)];
+    EXPECT_EQ(QApplication::focusWidget(), expected) << QTest::toString(key);
+    for (QRadioButton* radio : buttons) EXPECT_EQ(radio->isChecked(), radio == expected);
+  }
+  EXPECT_EQ(outside(), outsideBefore);
+}
+
+INSTANTIATE_TEST_SUITE_P(PageGroups, RadioGroupTest, ::testing::ValuesIn(kRadioGroups),
+                         [](const auto& param) { return std::string(param.param.name); });
+
+TEST_F(MainWindowTest, ArrowKeysRunTheHandlerOfTheButtonTheySelect) {
+  TFernwick& w = ShowWindow();
+  Click(w.ActiveRadio);
+  QTest::keyClick(w.ActiveRadio, Qt::Key_Down);
+  EXPECT_FALSE(OwnEnabled(w.GroupBox7)) << "DisableRadioClick ran";
+  QTest::keyClick(w.DisableRadio, Qt::Key_Up);
+  EXPECT_TRUE(OwnEnabled(w.GroupBox7)) << "ActiveRadioClick ran";
+  Click(w.TC_IPRadio);
+  QTest::keyClick(w.TC_IPRadio, Qt::Key_Down);
+  EXPECT_TRUE(OwnEnabled(w.GroupBox5) && !OwnEnabled(w.GroupBox4)) << "RS232RadioClick ran";
+  QTest::keyClick(w.RS232Radio, Qt::Key_Down);
+  EXPECT_TRUE(OwnEnabled(w.GroupBox4) && !OwnEnabled(w.GroupBox5)) << "TC_IPRadioClick ran";
 }
 
 TEST_F(MainWindowTest, TabKeyMovesThroughTheNetworkGroup) {

@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "app/FernwickMain.h"
+#include "app/IpAddressEdit.h"
 #include "devicelink/DeviceApi.h"
 #include "tests/support/FakeMessageBoxes.h"
 #include "tests/support/FakePlatform.h"
@@ -103,6 +104,33 @@ inline std::vector<QWidget*> TabChain(QWidget* start, const std::vector<QWidget*
     w = w->nextInFocusChain();
   } while (w != start);
   return order;
+}
+
+// The name of the control that holds `focus`: its own, or that of the nearest named control
+// around it (a field of an IP-address control is that control).
+inline std::string ControlName(const QWidget* focus) {
+  for (const QWidget* w = focus; w != nullptr; w = w->parentWidget()) {
+    if (qobject_cast<const IpAddressEdit*>(w->parentWidget()) != nullptr) continue;
+    if (!w->objectName().isEmpty()) return w->objectName().toStdString();
+  }
+  return "(unnamed)";
+}
+
+// Presses Tab from `start` until the focus comes back to it (or `maxSteps` presses) and names
+// each control reached, once however many of its parts the focus visits in a row.
+inline std::vector<std::string> TabWalk(QWidget* start, int maxSteps = 60) {
+  start->setFocus(Qt::TabFocusReason);
+  std::vector<std::string> reached;
+  for (int step = 0; step < maxSteps; ++step) {
+    QWidget* focus = QApplication::focusWidget();
+    if (focus == nullptr) break;
+    QTest::keyClick(focus, Qt::Key_Tab);
+    focus = QApplication::focusWidget();
+    if (focus == start) break;
+    const std::string name = ControlName(focus);
+    if (reached.empty() || reached.back() != name) reached.push_back(name);
+  }
+  return reached;
 }
 
 // A window built on a fresh program directory; the test may put files there first.

@@ -53,6 +53,19 @@ TEST_F(WirelessApplyOverTcpTest, ActiveWorkedExampleLandsOnTheDeviceAndRestartsI
   EXPECT_THAT(platform.processes.terminated, IsEmpty());
 }
 
+TEST_F(WirelessApplyOverTcpTest, SpaceOnTheSelectedActiveKeepsWifiOnForTheApply) {
+  SimulatedDevice& device = ArrangeOpenNetwork();
+  Window().ActiveRadio->setFocus();
+  QTest::keyClick(Window().ActiveRadio, Qt::Key_Space);
+  ASSERT_TRUE(Window().ActiveRadio->isChecked());
+
+  ClickSet();
+
+  EXPECT_THAT(ShownBoxes(boxes),
+              ElementsAre(ConfirmBox(kTcpQuestion), InformationBox(kTcpSuccess)));
+  EXPECT_THAT(device.Requests(kWriteCode), ElementsAreArray(kOpenNetworkOptions));
+}
+
 TEST_F(WirelessApplyOverTcpTest, DisableWorkedExampleSendsWifiOffAndTheFixedAddress) {
   const OptionList expected = {"WIFI=0", "wifidhcp=0", "wifiip=192.168.5.9",
                                "wifimask=255.255.255.0", "wifigateway=192.168.5.1"};
@@ -286,14 +299,15 @@ TEST_F(WirelessApplyOverTcpTest, NoSecondDeviceActionStartsWhileTheApplyRuns) {
 // The RS232 road over a pseudo-terminal that the library reaches as COM7.
 class WirelessApplyOverSerialTest : public WirelessApplyTest {
  protected:
-  SimulatedDevice& StartSerialDevice(const OptionList& expected) {
+  // The serial fields filled in; the RS232 transport chosen too unless `chooseRs232` is false.
+  SimulatedDevice& StartSerialDevice(const OptionList& expected, bool chooseRs232 = true) {
     devsim::SimulatorConfig config;
     config.link = devsim::LinkKind::kPty;
     config.deviceNumber = 1;
     config.defaults = StaleValuesFor(expected);
     device_.emplace(config);
     portMap_.emplace("COM7", (*device_)->PtyPath());
-    Window().RS232Radio->click();
+    if (chooseRs232) Window().RS232Radio->click();
     Window().DeviceIdEdt->setText(QStringLiteral("1"));
     Window().ComIDEdit->setText(QStringLiteral("7"));
     Window().BaudRateEdit->setText(QStringLiteral("115200"));
@@ -329,6 +343,22 @@ TEST_F(WirelessApplyOverSerialTest, WholeApplyOverPseudoTerminalWithEmptyNetwork
   EXPECT_THAT(platform.arp.owners, IsEmpty());
   ExpectConnectionClosedByTool();
   ExpectClosingWorkDone();
+}
+
+TEST_F(WirelessApplyOverSerialTest, DownOnTcpIpSelectsRs232AndEnterAppliesOverIt) {
+  SimulatedDevice& device = StartSerialDevice(kOpenNetworkOptions, false);
+  Window().WirelessNetEdt->setText(QStringLiteral("Office"));
+  Window().TC_IPRadio->setFocus();
+  QTest::keyClick(Window().TC_IPRadio, Qt::Key_Down);
+  ASSERT_TRUE(Window().RS232Radio->isChecked());
+
+  QTest::keyClick(Window().RS232Radio, Qt::Key_Return);
+
+  EXPECT_THAT(ShownBoxes(boxes),
+              ElementsAre(ConfirmBox("Are you sure to set ？"),
+                          WarningBox("Set successfully! Device will restart", "notice")));
+  EXPECT_THAT(device.Requests(kWriteCode), ElementsAreArray(kOpenNetworkOptions));
+  EXPECT_THAT(platform.arp.owners, IsEmpty()) << "no TCP/IP housekeeping";
 }
 
 TEST_F(WirelessApplyOverSerialTest, OptionRefusedTwiceGivesSetFaliInANoticeBox) {

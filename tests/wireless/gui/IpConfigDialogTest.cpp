@@ -129,6 +129,29 @@ TEST_F(IpConfigDialogTest, IsTheConfigMachineFormWithItsControlsInTabOrder) {
   EXPECT_EQ(TabChain(d.AutoGetIPRadio, order), order);
 }
 
+TEST_F(IpConfigDialogTest, RadiosKeepTheirSelectionAgainstSpaceAndClicksAndArrowsStayInside) {
+  TIPconfigFrm& d = Open();
+  Click(d.AutoGetIPRadio);
+  QTest::keyClick(d.AutoGetIPRadio, Qt::Key_Space);
+  Click(d.AutoGetIPRadio);
+  EXPECT_TRUE(d.AutoGetIPRadio->isChecked());
+  EXPECT_EQ(TabWalk(d.AutoGetIPRadio), std::vector<std::string>{"SetIP"});
+
+  QTest::keyClick(d.AutoGetIPRadio, Qt::Key_Down);
+  EXPECT_TRUE(d.AssignIPRadio->isChecked());
+  EXPECT_EQ(AddressControls(d), "enabled") << "AssignIPRadioClick ran";
+  QTest::keyClick(d.AssignIPRadio, Qt::Key_Space);
+  EXPECT_TRUE(d.AssignIPRadio->isChecked());
+  EXPECT_EQ(TabWalk(d.SetIP), (std::vector<std::string>{"AssignIPRadio", "IPAddressEdt",
+                                                        "SubnetMaskEdt", "GateWayEdt"}));
+
+  d.AssignIPRadio->setFocus();
+  QTest::keyClick(d.AssignIPRadio, Qt::Key_Down);
+  EXPECT_TRUE(d.AutoGetIPRadio->isChecked()) << "wraps round the two";
+  EXPECT_EQ(QApplication::focusWidget(), d.AutoGetIPRadio);
+  EXPECT_EQ(AddressControls(d), "disabled") << "AutoGetIPRadioClick ran";
+}
+
 TEST_F(IpConfigDialogTest, WithoutFileOpensInDhcpAndOkStoresOnlyTheDhcpChoice) {
   TIPconfigFrm& d = Open();
   EXPECT_TRUE(d.AutoGetIPRadio->isChecked());
