@@ -2,6 +2,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 // Windows-style INI files with the profile functions' rules, implemented portably so that
 // every platform reads and writes the same bytes.
@@ -23,6 +24,17 @@ namespace quillstone::ini {
 std::string Lookup(std::string_view content, std::string_view section, std::string_view key);
 std::string Merge(std::string_view content, std::string_view section, std::string_view key,
                   std::string_view value);
+
+// A line before the first section header, as written: its 1-based number in the file and its
+// text without the line end.
+struct LeadingLine {
+  int number = 0;
+  std::string text;
+};
+
+// The lines above the first section header (the option lines the tool stores there), with
+// blank lines and comments left out.
+std::vector<LeadingLine> LinesBeforeFirstSection(std::string_view content);
 
 std::string ReadProfileString(const std::string& path, std::string_view section,
                               std::string_view key);
