@@ -2,7 +2,7 @@
 // on loopback, with the real 100 ms pause after every option. The same run first times one
 // device alone; the fleet's target is 1.2 x ceil(devices / jobs) x that time.
 //
-//   build/release/bin/cli_fleet_bench --benchmark_counters_tabular=true
+//   build/dev/bin/cli_fleet_bench --benchmark_counters_tabular=true
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
 

@@ -56,7 +56,7 @@ bool OpenWithBackoff(const std::function<bool()>& tryOpen, Sleeper& sleeper, con
 
 // Reads every option of the list back and describes each one whose value differs; for a name
 // listed twice the last value counts. "~" options compare their plain value, as the device
-// stores it.
+// stores it; a failed read compares as an empty value, as in the writer's skip.
 std::vector<std::string> FindMismatches(LinkConnection& link, const OptionList& options);
 
 // The window's apply for one device: open, begin, the batch, restart after full success,
