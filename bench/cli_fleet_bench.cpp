@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <cmath>
+#include <cstdio>
 #include <fstream>
 #include <list>
 #include <sstream>
@@ -87,7 +88,15 @@ double ApplyToFleet(int count, int jobs) {
                           environment);
   const double wallMs =
       std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
-  return exitCode == 0 ? wallMs : -1;
+  if (exitCode != 0) {
+    // The failed devices' lines, so that a failing run says why.
+    std::istringstream lines(out.str() + err.str());
+    for (std::string line; std::getline(lines, line);) {
+      if (line.find("failed") != std::string::npos) std::fprintf(stderr, "%s\n", line.c_str());
+    }
+    return -1;
+  }
+  return wallMs;
 }
 
 void BM_CliFleetApply(benchmark::State& state) {

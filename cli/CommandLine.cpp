@@ -14,7 +14,7 @@ namespace quillstone::cli {
 namespace {
 
 constexpr int kDefaultJobs = 16;
-constexpr int kMostJobs = 4096;
+constexpr int kMostJobs = 1024;  // the library's limit of open connections
 constexpr double kDefaultVerifyTimeoutSeconds = 60;
 
 struct ApplyArguments {
