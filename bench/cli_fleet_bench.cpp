@@ -15,26 +15,13 @@
 
 #include "cli/CommandLine.h"
 #include "devicesim/Simulator.h"
-#include "tests/platform/TempFolder.h"
+#include "tests/cli/CliTestSupport.h"
 
 namespace {
 
 using namespace quillstone;
 
-const std::vector<std::string> kSixteenOptions = {
-    "WIFI=1",          "SSID=Office",    "NetworkType=Infra", "AuthMode=OPEN",
-    "EncrypType=NONE", "DefaultKeyID=1", "Key1Type=0",        "Key1Str=",
-    "Key2Type=0",      "Key2Str=",       "Key3Type=0",        "Key3Str=",
-    "Key4Type=0",      "Key4Str=",       "WPAPSK=",           "wifidhcp=1"};
-
-// No real ARP flush or process termination from a benchmark.
-struct NoArpFlush : ArpCacheFlusher {
-  void StartFlush(WindowId) override {}
-};
-struct NoProcesses : ProcessTable {
-  std::vector<ProcessEntry> Snapshot() override { return {}; }
-  bool Terminate(std::int64_t) override { return false; }
-};
+using testing::kSixteenOptions;
 
 // Each simulator listens on one socket and the tool holds one per device in flight.
 void RaiseFileLimit() {
@@ -71,8 +58,9 @@ double ApplyToFleet(int count, int jobs) {
   for (const std::string& option : kSixteenOptions) options += option + "\r\n";
   std::ofstream(folder.File("options.ini")) << options;
 
-  static NoArpFlush arp;
-  static NoProcesses processes;
+  // No real ARP flush or process termination from a benchmark.
+  testing::FakeArpCacheFlusher arp;
+  testing::FakeProcessTable processes;
   std::ostringstream out;
   std::ostringstream err;
   cli::CliEnvironment environment;
