@@ -149,6 +149,8 @@ INSTANTIATE_TEST_SUITE_P(
                       BadInputCase{"OptionLineWithoutEquals", "SSID=x\r\nwifidhcp\r\n[Config]\r\n",
                                    "device\n{0}\n",
                                    "{0}options.ini:2:9: expected name=value, the line has no '='"},
+                      BadInputCase{"OptionWithoutName", "SSID=x\n=1\n", "device\n{0}\n",
+                                   "{0}options.ini:2:1: the option has no name"},
                       BadInputCase{"TooManyFields", "SSID=x\n",
                                    "device,wifiip\n{0},1.2.3.4\n{1},1.2.3.5,9\n", "{0}site.csv:3:"},
                       BadInputCase{"TooFewFields", "SSID=x\n",
