@@ -10,11 +10,13 @@ else()
 endif()
 include(GoogleTest)
 
-# quillstone_add_test(<name> [QT] SOURCES <files...> LIBS <targets...> [LABELS <labels...>])
+# quillstone_add_test(<name> [QT] [PREFIX <text>] SOURCES <files...> LIBS <targets...>
+#                     [LABELS <labels...>])
 # One GoogleTest executable per area; every test case becomes its own ctest entry so that
 # `ctest -j` spreads them over the cores. QT: widget tests, with a QApplication for main().
+# PREFIX goes before every ctest name, so that `ctest -R <prefix>` picks the area.
 function(quillstone_add_test name)
-  cmake_parse_arguments(ARG "QT" "" "SOURCES;LIBS;LABELS" ${ARGN})
+  cmake_parse_arguments(ARG "QT" "PREFIX" "SOURCES;LIBS;LABELS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   if(ARG_QT)
     set(test_main quillstone_qt_test_main)
@@ -28,6 +30,7 @@ function(quillstone_add_test name)
   # A list value would be split into separate properties on its way through discovery.
   string(REPLACE ";" "\\;" labels "${ARG_LABELS}")
   gtest_discover_tests(${name}
+    TEST_PREFIX "${ARG_PREFIX}"
     DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 60
     PROPERTIES LABELS "${labels}" TIMEOUT 120

@@ -1,6 +1,7 @@
 #include "devicelink/DeviceApi.h"
 
 #include <memory>
+#include <mutex>
 #include <random>
 #include <utility>
 
@@ -24,10 +25,18 @@ class CapstanLibrary final : public DeviceApi {
 
 // The key only needs to differ between runs, not to be secret: a Mersenne twister seeded once
 // from the system's entropy source. Copies of the services share the one engine, so a copy
-// taken for a while and dropped again does not make the next keys repeat.
+// taken for a while and dropped again does not make the next keys repeat. Connections on
+// several threads draw from it at once, hence the lock.
 std::function<int()> SeededScrambleKeyGenerator() {
-  auto engine = std::make_shared<std::mt19937>(std::random_device{}());
-  return [engine] { return std::uniform_int_distribution<int>(0, 254)(*engine); };
+  struct SharedEngine {
+    std::mutex mutex;
+    std::mt19937 engine{std::random_device{}()};
+  };
+  auto shared = std::make_shared<SharedEngine>();
+  return [shared] {
+    std::lock_guard lock(shared->mutex);
+    return std::uniform_int_distribution<int>(0, 254)(shared->engine);
+  };
 }
 
 LinkServices SystemLinkServices() {

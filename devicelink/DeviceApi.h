@@ -22,7 +22,8 @@ class DeviceApi {
 // The capstan library, bound when the program loads.
 DeviceApi& CapstanDeviceApi();
 
-// Everything the device link reaches outside itself.
+// Everything the device link reaches outside itself. The system's services and the library
+// may be used from several threads at once, one connection per thread.
 struct LinkServices {
   DeviceApi* device = nullptr;
   ArpCacheFlusher* arp = nullptr;

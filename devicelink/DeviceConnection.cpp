@@ -3,26 +3,15 @@
 #include <cstdint>
 #include <string_view>
 
-#include "capstan/capstan.h"
 #include "devicelink/DeviceApi.h"
-#include "devicelink/PunParam.h"
+#include "devicelink/LinkConnection.h"
 #include "platform/AppError.h"
 #include "platform/Text.h"
 
 namespace quillstone {
 namespace {
 
-constexpr std::int32_t kBeginTimeoutMs = 2000;
-constexpr std::int32_t kEndTimeoutMs = 1000;
-constexpr std::int32_t kRestartTimeoutMs = 1000;
 constexpr std::int32_t kHighestPortNumber = 65535;
-constexpr const char* kSerialWatcherName = "serwatch.dll";
-
-// A command without request bytes, whose reply is not examined.
-void SendBareCommand(std::uint16_t code, std::int32_t timeoutMs) {
-  CommandWord = code;
-  CurrentLinkServices().device->SendCmd(DeviceHandle, CommandWord, nullptr, 0, 0, timeoutMs);
-}
 
 std::string_view FileNamePart(std::string_view path) {
   const std::size_t separator = path.find_last_of("/\\");
@@ -58,9 +47,7 @@ bool OpenNetworkConnection(WindowId owner, const std::string& address,
                            const std::string& portText) {
   FlushArpCache(owner);
   const std::int32_t port = ToPortNumber(portText);
-  DeviceHandle =
-      CurrentLinkServices().device->Init(CAPSTAN_TRANSPORT_TCP, address.c_str(), port, 0);
-  return DeviceHandle != 0;
+  return LinkConnection::ForProcess().OpenNetwork(address, port);
 }
 
 bool OpenSerialConnection(const std::string& portName, const std::string& deviceNumberText,
@@ -68,27 +55,23 @@ bool OpenSerialConnection(const std::string& portName, const std::string& device
   KillProcessByName(kSerialWatcherName);
   const std::int32_t baud = ToWholeNumber(baudText);
   const std::int32_t deviceNumber = ToPortNumber(deviceNumberText);
-  DeviceHandle = CurrentLinkServices().device->Init(CAPSTAN_TRANSPORT_SERIAL, portName.c_str(),
-                                                    deviceNumber, baud);
-  return DeviceHandle != 0;
+  return LinkConnection::ForProcess().OpenSerial(portName, deviceNumber, baud);
 }
 
 void CloseConnection() {
-  CurrentLinkServices().device->Close(DeviceHandle);
+  LinkConnection::ForProcess().Close();
 }
 
 void BeginDeviceConfig() {
-  SendBareCommand(CAPSTAN_CMD_BEGIN_CONFIG, kBeginTimeoutMs);
+  LinkConnection::ForProcess().BeginDeviceConfig();
 }
 
 void EndDeviceConfig() {
-  SendBareCommand(CAPSTAN_CMD_END_CONFIG, kEndTimeoutMs);
-  SendBareCommand(CAPSTAN_CMD_END_CONFIG, kEndTimeoutMs);
-  SendBareCommand(CAPSTAN_CMD_END_SESSION, kEndTimeoutMs);
+  LinkConnection::ForProcess().EndDeviceConfig();
 }
 
 void RestartDevice() {
-  SendBareCommand(CAPSTAN_CMD_RESTART, kRestartTimeoutMs);
+  LinkConnection::ForProcess().RestartDevice();
 }
 
 void FlushArpCache(WindowId owner) {
@@ -96,7 +79,10 @@ void FlushArpCache(WindowId owner) {
 }
 
 bool KillProcessByName(const std::string& exeName) {
-  ProcessTable& processes = *CurrentLinkServices().processes;
+  return KillProcessByName(*CurrentLinkServices().processes, exeName);
+}
+
+bool KillProcessByName(ProcessTable& processes, const std::string& exeName) {
   bool lastTerminated = false;
   for (const ProcessEntry& process : processes.Snapshot()) {
     if (EqualsIgnoringAsciiCase(FileNamePart(process.exeName), exeName) ||

@@ -37,5 +37,9 @@ void FlushArpCache(WindowId owner);
 // name part first, then the whole name). Returns whether the last termination attempted
 // succeeded; false when nothing matched.
 bool KillProcessByName(const std::string& exeName);
+bool KillProcessByName(ProcessTable& processes, const std::string& exeName);
+
+// The serial watcher that would hold the port; ended before serial connections.
+inline constexpr const char* kSerialWatcherName = "serwatch.dll";
 
 }  // namespace quillstone

@@ -2,13 +2,12 @@
 
 #include <cstdint>
 #include <string>
-#include <vector>
 
-// Reading and writing device options (name=value), one at a time or as a batch.
+#include "devicelink/LinkConnection.h"
+
+// Reading and writing device options (name=value), one at a time or as a batch, on the
+// process-wide connection.
 namespace quillstone {
-
-// Ordered option texts; duplicates allowed, order of insertion is order of sending.
-using OptionList = std::vector<std::string>;
 
 // The value of option `name`, empty when the read failed (or the name is over 198 bytes).
 std::string ReadOption(std::int32_t handle, const std::string& name);
@@ -17,9 +16,6 @@ std::string ReadOption(std::int32_t handle, const std::string& name);
 // device holds the value afterwards as far as the tool can tell. A scrambled text over 400
 // bytes is refused (false) without being sent.
 bool WriteOption(std::int32_t handle, const std::string& optionText, bool scrambleAllowed);
-
-// The scrambled (chained exclusive-or) form of an option text with the given key (1..254).
-std::string ScrambleOptionText(const std::string& optionText, int key);
 
 // Probes "~OS", decides ScrambleOptions, writes every option with one immediate retry and a
 // 100 ms pause after each. Returns how many options ended up written.

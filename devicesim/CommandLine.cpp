@@ -106,6 +106,10 @@ CommandLine ParseCommandLine(std::span<const std::string_view> args) {
     } else if (option == "--close-after") {
       config.faults.closeAfterCommands =
           ParseNumber<int>(option, value(), 1, std::numeric_limits<int>::max());
+    } else if (option == "--devices") {
+      parsed.devices = ParseNumber<int>(option, value(), 1, 65535);
+    } else if (option == "--drop-at-restart") {
+      config.faults.dropAtRestart.emplace_back(value());
     } else if (option == "--corrupt-replies") {
       config.faults.corruptReplies =
           ParseNumber<int>(option, value(), 0, std::numeric_limits<int>::max());
@@ -116,10 +120,32 @@ CommandLine ParseCommandLine(std::span<const std::string_view> args) {
   return parsed;
 }
 
+std::vector<SimulatorConfig> DeviceConfigs(const CommandLine& commandLine) {
+  const SimulatorConfig& base = commandLine.config;
+  if (commandLine.devices == 1) return {base};
+  if (base.link != LinkKind::kTcp) throw std::invalid_argument("--devices: TCP only");
+  if (base.port == 0 || base.port + commandLine.devices - 1 > 65535) {
+    throw std::invalid_argument("--devices: " + std::to_string(commandLine.devices) +
+                                " consecutive ports from " + std::to_string(base.port) +
+                                " do not fit in 1..65535");
+  }
+  std::vector<SimulatorConfig> configs;
+  for (int index = 0; index < commandLine.devices; ++index) {
+    SimulatorConfig config = base;
+    config.port = static_cast<std::uint16_t>(base.port + index);
+    if (!base.stateFile.empty()) {
+      config.stateFile = base.stateFile / ("device-" + std::to_string(config.port) + ".state");
+    }
+    config.logNamesPort = true;
+    configs.push_back(std::move(config));
+  }
+  return configs;
+}
+
 std::string UsageText() {
   return R"(Usage: quillstone-devsim [OPTIONS]
 
-Simulates one device speaking the capstan wire protocol (see capstan/PROTOCOL.md), over TCP or
+Simulates a device (or a fleet of them) speaking the capstan wire protocol (see capstan/PROTOCOL.md), over TCP or
 a serial line, until SIGINT or SIGTERM.
 
 Link (one of; TCP by default):
@@ -135,7 +161,10 @@ Device:
                         answers only requests addressed to it
   --os VALUE            value of the "~OS" option (default empty). When empty or NONE, values of
                         options named "~..." arrive scrambled and are recovered before storing
-  --state FILE          option store: loaded at start, rewritten atomically after every change
+  --devices N           serve N devices on N consecutive ports from the --listen port, each
+                        with its own option store; the log names the port on every line
+  --state FILE          option store: loaded at start, rewritten atomically after every change;
+                        with --devices a folder holding one file per port, device-PORT.state
   --log FILE            append one line per command (time, code, request text, reply code) and
                         per event (connect, disconnect, restart)
 
@@ -145,6 +174,9 @@ Faults, for testing clients:
   --silent              receive commands but never answer, not even the handshake
   --close-after N       drop the TCP client after answering N commands
   --corrupt-replies N   send the next N command replies with a broken checksum
+  --drop-at-restart NAME  the store loses option NAME at every restart (repeatable)
+
+Faults apply to every device of a fleet.
 
   -h, --help            show this text
 

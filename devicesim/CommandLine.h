@@ -3,6 +3,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "devicesim/Simulator.h"
 
@@ -11,7 +12,15 @@ namespace quillstone::devsim {
 struct CommandLine {
   SimulatorConfig config;
   bool showHelp = false;
+  // How many devices, on consecutive TCP ports from config.port; with more than one,
+  // config.stateFile names a folder.
+  int devices = 1;
 };
+
+// One configuration per device of the command line: the given one alone, or for a fleet one
+// per port with its own state file "<folder>/device-<port>.state" and the port on every log
+// line. Throws std::invalid_argument when the ports would not fit or the link is not TCP.
+std::vector<SimulatorConfig> DeviceConfigs(const CommandLine& commandLine);
 
 // The defaults of the command-line program: 127.0.0.1:4370, device 1.
 SimulatorConfig DefaultProgramConfig();

@@ -32,6 +32,8 @@ class Device {
   void RefuseOption(const std::string& name, int times);
   // True once after a restart command.
   bool TakePendingRestart();
+  // What a faulty store loses when the device restarts.
+  void RemoveOption(const std::string& name) { store_.Remove(name); }
   // Values of "~" options arrive scrambled when "~OS" is empty or "NONE".
   bool ExpectsScrambledValues() const { return osValue_.empty() || osValue_ == "NONE"; }
   const OptionStore& Store() const { return store_; }

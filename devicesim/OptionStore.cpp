@@ -78,6 +78,14 @@ void OptionStore::Set(const std::string& name, const std::string& value) {
   options_ = std::move(updated);
 }
 
+void OptionStore::Remove(const std::string& name) {
+  if (!options_.contains(name)) return;
+  OptionMap updated = options_;
+  updated.erase(name);
+  Save(updated);
+  options_ = std::move(updated);
+}
+
 std::string OptionStore::Serialise(const OptionMap& options) {
   std::string text = "# quillstone-devsim option store\n";
   for (const auto& [name, value] : options) {

@@ -23,6 +23,8 @@ class OptionStore {
   // Stores the value and, when it changed, rewrites the state file atomically (a temporary file
   // renamed over it). Throws std::runtime_error when the file cannot be written.
   void Set(const std::string& name, const std::string& value);
+  // Forgets the option, and rewrites the state file when it was there.
+  void Remove(const std::string& name);
   // In memory only; the file takes it with the next change.
   void Preset(const std::string& name, const std::string& value) { options_[name] = value; }
   const OptionMap& All() const { return options_; }

@@ -1,5 +1,6 @@
 #include "devicesim/Simulator.h"
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <condition_variable>
@@ -70,7 +71,22 @@ struct Simulator::Impl {
       : config(std::move(settings)),
         device(OptionStore{}, config.defaults, config.osValue),
         faults(config.faults),
-        reader(RequestRule(config.deviceNumber, config.link == LinkKind::kTcp)) {}
+        reader(SharedLine() ? wire::AcceptRule{.kind = wire::FrameKind::kRequest,
+                                               .device = std::nullopt,
+                                               .acceptAnyDevice = false,
+                                               .sequence = std::nullopt}
+                            : RequestRule(config.deviceNumber, config.link == LinkKind::kTcp)) {}
+
+  // A serial line with more than one device number on it: the reader takes every number and
+  // Respond keeps those of its devices.
+  bool SharedLine() const {
+    return config.link != LinkKind::kTcp && !config.moreDeviceNumbers.empty();
+  }
+  bool AnswersFor(std::uint16_t number) const {
+    return number == config.deviceNumber ||
+           std::find(config.moreDeviceNumbers.begin(), config.moreDeviceNumbers.end(), number) !=
+               config.moreDeviceNumbers.end();
+  }
 
   void Start();
   void Stop();
@@ -218,6 +234,8 @@ void Simulator::Impl::ServiceLink(Clock::time_point deadline) {
 }
 
 void Simulator::Impl::Respond(const wire::Frame& request) {
+  if (SharedLine() && !AnswersFor(request.device)) return;
+  const std::uint16_t answeringNumber = SharedLine() ? request.device : config.deviceNumber;
   Answer answer;
   bool silent = false;
   bool corrupt = false;
@@ -229,7 +247,7 @@ void Simulator::Impl::Respond(const wire::Frame& request) {
     delay = faults.replyDelay;
     if (request.code == wire::kHelloCode) {
       answer = {
-          CAPSTAN_REPLY_OK, "quillstone-devsim device=" + std::to_string(config.deviceNumber), {}};
+          CAPSTAN_REPLY_OK, "quillstone-devsim device=" + std::to_string(answeringNumber), {}};
     } else {
       const std::string text = RequestText(request.payload);
       answer = device.Handle(request.code, text);
@@ -241,8 +259,8 @@ void Simulator::Impl::Respond(const wire::Frame& request) {
         faults.closeAfterCommands.reset();
         closeAfterwards = config.link == LinkKind::kTcp;
       }
-      const CommandRecord record{std::chrono::system_clock::now(), request.code, text,
-                                 silent ? std::uint16_t{0} : answer.reply};
+      const CommandRecord record{std::chrono::system_clock::now(), request.code, answeringNumber,
+                                 text, silent ? std::uint16_t{0} : answer.reply};
       LogLocked("code=" + std::to_string(record.code) + " request=" + Quoted(record.request) +
                 " reply=" + (silent ? std::string("none") : std::to_string(record.reply)) +
                 (answer.problem.empty() ? "" : " problem=" + Quoted(answer.problem)));
@@ -255,7 +273,7 @@ void Simulator::Impl::Respond(const wire::Frame& request) {
     if (!PauseUnlessStopped(delay)) return;
     std::vector<std::uint8_t> payload(answer.payload.begin(), answer.payload.end());
     std::vector<std::uint8_t> bytes = wire::EncodeFrame({.kind = wire::FrameKind::kReply,
-                                                         .device = config.deviceNumber,
+                                                         .device = answeringNumber,
                                                          .sequence = request.sequence,
                                                          .code = answer.reply,
                                                          .payload = std::move(payload)});
@@ -296,13 +314,22 @@ void Simulator::Impl::RestartIfPending() {
   std::lock_guard lock(mutex);
   if (!device.TakePendingRestart()) return;
   ++restarts;
+  for (const std::string& name : faults.dropAtRestart) {
+    try {
+      device.RemoveOption(name);
+    } catch (const std::runtime_error& error) {
+      LogLocked(std::string("problem=") + Quoted(error.what()));
+    }
+  }
   LogLocked("event=restart");
   changed.notify_all();
 }
 
 void Simulator::Impl::LogLocked(const std::string& text) {
   if (!log.is_open()) return;
-  log << Timestamp(std::chrono::system_clock::now()) << ' ' << text << '\n';
+  log << Timestamp(std::chrono::system_clock::now()) << ' ';
+  if (config.logNamesPort) log << "port=" << port << ' ';
+  log << text << '\n';
   log.flush();
 }
 
@@ -412,6 +439,11 @@ void Simulator::SetSilent(bool silent) {
 void Simulator::CloseAfterCommands(int count) {
   std::lock_guard lock(impl_->mutex);
   impl_->faults.closeAfterCommands = count;
+}
+
+void Simulator::DropAtRestart(const std::string& name) {
+  std::lock_guard lock(impl_->mutex);
+  impl_->faults.dropAtRestart.push_back(name);
 }
 
 void Simulator::CorruptReplies(int count) {

@@ -24,9 +24,10 @@ enum class LinkKind {
 struct FaultSettings {
   std::map<std::string, int> refusals;  // option name -> how many writes of it are refused
   std::chrono::milliseconds replyDelay{0};
-  bool silent = false;                    // receive and record, never answer
-  std::optional<int> closeAfterCommands;  // drop the TCP client after answering this many
-  int corruptReplies = 0;                 // this many replies go out with a broken checksum
+  bool silent = false;                     // receive and record, never answer
+  std::optional<int> closeAfterCommands;   // drop the TCP client after answering this many
+  int corruptReplies = 0;                  // this many replies go out with a broken checksum
+  std::vector<std::string> dropAtRestart;  // options the store loses at every restart
 };
 
 struct SimulatorConfig {
@@ -36,19 +37,24 @@ struct SimulatorConfig {
   std::string serialPath;
   std::int32_t baud = 115200;
   std::uint16_t deviceNumber = 1;
+  // Further numbers answered on a serial line, as several devices sharing one bus would; they
+  // share the one option store.
+  std::vector<std::uint16_t> moreDeviceNumbers;
   std::string osValue;              // the "~OS" option
   std::filesystem::path stateFile;  // empty: options live in memory only
   std::filesystem::path logFile;    // empty: no log
   OptionMap defaults;               // options the state file does not hold yet
   bool keepRecords = true;          // off for long runs such as benchmarks
+  bool logNamesPort = false;        // "port=N" on every log line, for fleets sharing one log
   FaultSettings faults;
 };
 
 struct CommandRecord {
   std::chrono::system_clock::time_point time;
   std::uint16_t code = 0;
-  std::string request;      // the payload up to its first zero byte
-  std::uint16_t reply = 0;  // 0 when no reply was sent
+  std::uint16_t device = 0;  // the number the request was addressed to
+  std::string request;       // the payload up to its first zero byte
+  std::uint16_t reply = 0;   // 0 when no reply was sent
 };
 
 class Simulator {
@@ -87,6 +93,7 @@ class Simulator {
   void SetSilent(bool silent);
   void CloseAfterCommands(int count);
   void CorruptReplies(int count);
+  void DropAtRestart(const std::string& name);
 
  private:
   struct Impl;

@@ -1,7 +1,9 @@
 // quillstone-devsim: the device simulator as a program.
 #include <cstdio>
 #include <exception>
+#include <filesystem>
 #include <iostream>
+#include <list>
 #include <vector>
 
 #include "devicesim/CommandLine.h"
@@ -12,8 +14,10 @@ int main(int argc, char** argv) {
   using namespace quillstone::devsim;
   const std::vector<std::string_view> args(argv + 1, argv + argc);
   CommandLine commandLine;
+  std::vector<SimulatorConfig> configs;
   try {
     commandLine = ParseCommandLine(args);
+    if (!commandLine.showHelp) configs = DeviceConfigs(commandLine);
   } catch (const std::exception& error) {
     std::cerr << "quillstone-devsim: " << error.what() << "\nTry --help.\n";
     return 2;
@@ -25,17 +29,27 @@ int main(int argc, char** argv) {
 
   PrepareForStopRequest();
 
-  Simulator simulator(commandLine.config);
+  // A list, as simulators neither copy nor move.
+  std::list<Simulator> simulators;
   try {
-    simulator.Start();
+    if (commandLine.devices > 1 && !commandLine.config.stateFile.empty()) {
+      std::filesystem::create_directories(commandLine.config.stateFile);
+    }
+    for (const SimulatorConfig& config : configs) simulators.emplace_back(config).Start();
   } catch (const std::exception& error) {
     std::cerr << "quillstone-devsim: " << error.what() << '\n';
     return 1;
   }
-  std::cout << "quillstone-devsim: " << simulator.Describe() << std::endl;
+  if (simulators.size() == 1) {
+    std::cout << "quillstone-devsim: " << simulators.front().Describe() << std::endl;
+  } else {
+    std::cout << "quillstone-devsim: " << simulators.size() << " devices, "
+              << simulators.front().Describe() << " to port " << simulators.back().Port()
+              << std::endl;
+  }
 
   WaitForStopRequest();
-  simulator.Stop();
+  for (Simulator& simulator : simulators) simulator.Stop();
   std::cout << "quillstone-devsim: stopped" << std::endl;
   return 0;
 }

@@ -48,6 +48,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       input.ConsumeBool() ? input.PickValueInArray(kKeys) : input.ConsumeRandomLengthString(16);
   const std::string content = input.ConsumeRemainingBytesAsString();
 
+  // The option lines above the first header: whole lines of the file, in file order.
+  int previousNumber = 0;
+  for (const ini::LeadingLine& line : ini::LinesBeforeFirstSection(content)) {
+    FUZZ_CHECK(line.number > previousNumber);
+    FUZZ_CHECK(line.text.find_first_of("\r\n") == std::string::npos);
+    previousNumber = line.number;
+  }
+
   const std::string value = ini::Lookup(content, section, key);
   FUZZ_CHECK(value == fuzzing::ModelLookup(content, section, key));
   FUZZ_CHECK(value.find_first_of("\r\n") == std::string::npos);

@@ -194,6 +194,19 @@ std::string Merge(std::string_view content, std::string_view section, std::strin
   return Splice(content, anchor.end, anchor.end, addition);
 }
 
+std::vector<LeadingLine> LinesBeforeFirstSection(std::string_view content) {
+  std::vector<LeadingLine> leading;
+  int number = 0;
+  for (const LineSpan& line : SplitLines(content)) {
+    ++number;
+    const ParsedLine parsed = ParseSpan(content, line);
+    if (parsed.kind == LineKind::kHeader) break;
+    if (parsed.kind != LineKind::kEntry) continue;
+    leading.push_back({number, std::string(content.substr(line.begin, line.textEnd - line.begin))});
+  }
+  return leading;
+}
+
 std::string ReadProfileString(const std::string& path, std::string_view section,
                               std::string_view key) {
   std::string content;

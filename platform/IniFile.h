@@ -25,6 +25,17 @@ std::string Lookup(std::string_view content, std::string_view section, std::stri
 std::string Merge(std::string_view content, std::string_view section, std::string_view key,
                   std::string_view value);
 
+// A line before the first section header, as written: its 1-based number in the file and its
+// text without the line end.
+struct LeadingLine {
+  int number = 0;
+  std::string text;
+};
+
+// The lines above the first section header (the option lines the tool stores there), with
+// blank lines and comments left out.
+std::vector<LeadingLine> LinesBeforeFirstSection(std::string_view content);
+
 std::string ReadProfileString(const std::string& path, std::string_view section,
                               std::string_view key);
 

@@ -2,8 +2,11 @@
 # Installs the Debian 12 packages the build, the tests and the demo need, when missing.
 # Packages named as arguments are installed too (scripts/test-windows.sh adds its own).
 set -euo pipefail
+# libcli11-dev: quillstone-cli's command line (subcommands, option checks, help text).
+# nlohmann-json3-dev: quillstone-cli's JSON report. Both header-only, so the Windows cross build
+# uses the same headers.
 packages=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev libgtest-dev libgmock-dev
-          libbenchmark-dev clang-format xvfb xauth "$@")
+          libbenchmark-dev clang-format xvfb xauth libcli11-dev nlohmann-json3-dev "$@")
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

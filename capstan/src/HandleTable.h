@@ -13,7 +13,9 @@ namespace quillstone::capstan {
 // by a call stays alive until that call ends, even when another thread closes its handle.
 class HandleTable {
  public:
-  static constexpr std::size_t kMaxOpen = 64;
+  // A bound on leaked handles, well above what one process drives at once: quillstone-cli
+  // keeps up to its --jobs limit (1024 at most) open together.
+  static constexpr std::size_t kMaxOpen = 1024;
 
   // The new handle, or 0 when the table is full.
   std::int32_t Add(std::shared_ptr<Connection> connection);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <stdexcept>
 #include <vector>
 
@@ -97,11 +98,39 @@ TEST(CommandLine, RejectsMalformedArguments) {
   }
 }
 
+TEST(CommandLine, AFleetGetsConsecutivePortsAStateFilePerPortAndPortsInTheLog) {
+  const CommandLine parsed = Parse({"--listen", "127.0.0.1:5000", "--devices", "3", "--state",
+                                    "site", "--drop-at-restart", "wifiip", "--os", "NONE"});
+  const std::vector<SimulatorConfig> configs = DeviceConfigs(parsed);
+  ASSERT_EQ(configs.size(), 3U);
+  for (std::size_t i = 0; i < configs.size(); ++i) {
+    EXPECT_EQ(configs[i].port, 5000 + i);
+    EXPECT_EQ(configs[i].stateFile,
+              std::filesystem::path("site") / ("device-" + std::to_string(5000 + i) + ".state"));
+    EXPECT_TRUE(configs[i].logNamesPort);
+    EXPECT_EQ(configs[i].osValue, "NONE");
+    EXPECT_EQ(configs[i].faults.dropAtRestart, std::vector<std::string>{"wifiip"});
+  }
+  // One device keeps its configuration exactly as given.
+  const std::vector<SimulatorConfig> single = DeviceConfigs(Parse({"--state", "s.ini"}));
+  ASSERT_EQ(single.size(), 1U);
+  EXPECT_EQ(single[0].stateFile, "s.ini");
+  EXPECT_FALSE(single[0].logNamesPort);
+
+  for (const std::vector<std::string_view>& args :
+       {std::vector<std::string_view>{"--listen", "127.0.0.1:65535", "--devices", "2"},
+        {"--listen", "127.0.0.1:0", "--devices", "2"},
+        {"--pty", "--devices", "2"}}) {
+    EXPECT_THROW(DeviceConfigs(Parse(args)), std::invalid_argument) << args.back();
+  }
+  EXPECT_THROW(Parse({"--devices", "0"}), std::invalid_argument);
+}
+
 TEST(CommandLine, UsageNamesEveryOption) {
   const std::string usage = UsageText();
-  for (const char* option :
-       {"--listen", "--serial", "--pty", "--baud", "--device-number", "--os", "--state", "--log",
-        "--refuse", "--delay", "--silent", "--close-after", "--corrupt-replies", "--help"}) {
+  for (const char* option : {"--listen", "--serial", "--pty", "--baud", "--device-number", "--os",
+                             "--state", "--log", "--refuse", "--delay", "--silent", "--close-after",
+                             "--corrupt-replies", "--devices", "--drop-at-restart", "--help"}) {
     EXPECT_NE(usage.find(option), std::string::npos) << option;
   }
 }

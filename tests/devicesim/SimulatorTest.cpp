@@ -254,6 +254,55 @@ TEST(Simulator, KeepsItsOptionsInTheStateFileAcrossRuns) {
   EXPECT_EQ(again.Option("SSID"), "lab");
 }
 
+TEST(Simulator, AStoreThatDropsAnOptionAtRestartLosesItInTheFileToo) {
+  TempDir dir;
+  SimulatorConfig config = TcpDevice();
+  config.stateFile = dir.Path() / "state.ini";
+  config.logFile = dir.Path() / "device.log";
+  config.logNamesPort = true;
+  config.faults.dropAtRestart = {"wifiip"};
+  Simulator simulator(config);
+  simulator.Start();
+  {
+    RawClient client = RawClient::Tcp(simulator.Port());
+    client.Send(Request(CAPSTAN_CMD_WRITE_OPTION, "wifiip=10.0.0.9", 1));
+    client.Send(Request(CAPSTAN_CMD_WRITE_OPTION, "SSID=lab", 2));
+    client.Send(Request(CAPSTAN_CMD_RESTART, "", 3));
+    for (int i = 0; i < 3; ++i) ASSERT_TRUE(client.Receive().has_value());
+    EXPECT_EQ(simulator.Option("wifiip"), "10.0.0.9");  // until the restart
+  }
+  ASSERT_TRUE(simulator.WaitForRestarts(1, kReplyWait));
+  EXPECT_EQ(simulator.Option("wifiip"), std::nullopt);
+  EXPECT_EQ(simulator.Option("SSID"), "lab");
+  EXPECT_FALSE(OptionStore::Parse(ReadFileText(config.stateFile)).contains("wifiip"));
+  simulator.Stop();
+  std::istringstream log(ReadFileText(config.logFile));
+  const std::string port = "Z port=" + std::to_string(simulator.Port()) + " ";
+  for (std::string line; std::getline(log, line);) EXPECT_EQ(line.substr(23, port.size()), port);
+}
+
+TEST(Simulator, OnASharedLineAnswersEachOfItsNumbersAndNoOther) {
+  if (!PseudoTerminalsAvailable()) GTEST_SKIP() << "this system has no pseudo-terminals";
+  SimulatorConfig config;
+  config.link = LinkKind::kPty;
+  config.deviceNumber = 4;
+  config.moreDeviceNumbers = {7};
+  Simulator simulator(config);
+  simulator.Start();
+  RawClient client = RawClient::Terminal(simulator.PtyPath());
+  for (const std::uint16_t number : {7, 5, 4}) {
+    client.Send(Request(CAPSTAN_CMD_BEGIN_CONFIG, "", number, number));
+  }
+  const auto first = client.Receive();
+  const auto second = client.Receive();
+  ASSERT_TRUE(first && second);
+  EXPECT_EQ(first->device, 7);
+  EXPECT_EQ(second->device, 4);
+  EXPECT_FALSE(client.Receive(milliseconds(200)).has_value());  // nothing for number 5
+  ASSERT_EQ(simulator.Records().size(), 2U);
+  EXPECT_EQ(simulator.Records()[0].device, 7);
+}
+
 TEST(Simulator, RestartsOnceTheClientHasDisconnected) {
   TempDir dir;
   SimulatorConfig config = TcpDevice();

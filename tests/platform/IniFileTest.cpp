@@ -291,3 +291,20 @@ INSTANTIATE_TEST_SUITE_P(
 
 }  // namespace
 }  // namespace quillstone::ini
+
+namespace quillstone::ini {
+namespace {
+
+TEST(IniLeadingLinesTest, TheOptionLinesAboveTheFirstHeaderWithTheirNumbers) {
+  const std::vector<LeadingLine> lines = LinesBeforeFirstSection(
+      "\xEF\xBB\xBFSSID=Office \r\n\r\n; note\r\n  wifidhcp=1\r\n[Config]\r\nPort=1\r\n");
+  ASSERT_EQ(lines.size(), 2U);
+  EXPECT_EQ(lines[0].number, 1);
+  EXPECT_EQ(lines[0].text, "SSID=Office ");  // as written: the value's blanks are the device's
+  EXPECT_EQ(lines[1].number, 4);
+  EXPECT_EQ(lines[1].text, "  wifidhcp=1");
+  EXPECT_TRUE(LinesBeforeFirstSection("[Config]\nSSID=x\n").empty());
+}
+
+}  // namespace
+}  // namespace quillstone::ini

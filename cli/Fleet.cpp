@@ -1,0 +1,57 @@
+#include "cli/Fleet.h"
+
+#include <algorithm>
+#include <atomic>
+#include <map>
+#include <mutex>
+#include <string>
+#include <thread>
+
+namespace quillstone::cli {
+namespace {
+
+// Job indices per line, lines in the order they first appear.
+std::vector<std::vector<std::size_t>> GroupByLine(const std::vector<DeviceJob>& jobs) {
+  std::vector<std::vector<std::size_t>> groups;
+  std::map<std::string, std::size_t> groupOfLine;
+  for (std::size_t index = 0; index < jobs.size(); ++index) {
+    const auto [found, added] = groupOfLine.emplace(jobs[index].address.LineKey(), groups.size());
+    if (added) groups.emplace_back();
+    groups[found->second].push_back(index);
+  }
+  return groups;
+}
+
+}  // namespace
+
+std::vector<DeviceReport> RunFleet(const std::vector<DeviceJob>& jobs, int parallel,
+                                   const std::function<DeviceReport(const DeviceJob&)>& work,
+                                   const FleetObserver& observer) {
+  const std::vector<std::vector<std::size_t>> groups = GroupByLine(jobs);
+  std::vector<DeviceReport> reports(jobs.size());
+  std::atomic<std::size_t> nextGroup{0};
+  std::mutex observerMutex;
+  const auto tell = [&](const auto& listener, const auto& what) {
+    if (!listener) return;
+    std::lock_guard lock(observerMutex);
+    listener(what);
+  };
+  const auto worker = [&] {
+    for (std::size_t group = nextGroup++; group < groups.size(); group = nextGroup++) {
+      for (const std::size_t index : groups[group]) {
+        tell(observer.started, jobs[index]);
+        reports[index] = work(jobs[index]);
+        tell(observer.finished, reports[index]);
+      }
+    }
+  };
+  const std::size_t workers =
+      std::min(groups.size(), static_cast<std::size_t>(std::max(parallel, 1)));
+  std::vector<std::thread> threads;
+  for (std::size_t i = 1; i < workers; ++i) threads.emplace_back(worker);
+  if (workers > 0) worker();  // the calling thread is one of them
+  for (std::thread& thread : threads) thread.join();
+  return reports;
+}
+
+}  // namespace quillstone::cli

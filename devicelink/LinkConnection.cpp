@@ -1,0 +1,202 @@
+#include "devicelink/LinkConnection.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <limits>
+#include <optional>
+#include <utility>
+
+#include "capstan/capstan.h"
+#include "devicelink/PunParam.h"
+
+namespace quillstone {
+namespace {
+
+constexpr std::int32_t kBeginTimeoutMs = 2000;
+constexpr std::int32_t kEndTimeoutMs = 1000;
+constexpr std::int32_t kRestartTimeoutMs = 1000;
+
+constexpr std::size_t kReadBufferSize = 200;
+constexpr std::size_t kLongestName = kReadBufferSize - 2;  // name, zero, one reply byte
+constexpr std::int32_t kReadTimeoutMs = 1000;
+
+constexpr std::int32_t kWriteCapacity = 100;
+constexpr std::size_t kLongestScrambledText = 400;
+constexpr std::int32_t kWriteTimeoutMs = 2000;
+
+constexpr int kPauseAfterOptionMs = 100;
+constexpr char kScrambledNamePrefix = '~';
+constexpr const char* kScrambleProbeName = "~OS";
+constexpr const char* kProbeAnswerForScrambling = "NONE";
+// A drawn key of 0 would leave the first value byte readable.
+constexpr int kKeyInPlaceOfZero = 192;
+constexpr char kHexDigits[] = "0123456789ABCDEF";
+
+// A request as handed to the library: text, its terminating zero, zero bytes up to the
+// buffer size, and the length stated (text + 1).
+struct Request {
+  std::vector<char> buffer;
+  std::int32_t length = 0;
+};
+
+// The buffer is never smaller than the capacity stated, as the library may write a reply of
+// that size into it.
+std::optional<Request> MakeRequest(const std::string& text, std::size_t bufferSize) {
+  if (text.size() >= static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) {
+    return std::nullopt;
+  }
+  Request request;
+  request.buffer.assign(std::max({bufferSize, text.size() + 1, std::size_t{kWriteCapacity}}), 0);
+  std::memcpy(request.buffer.data(), text.data(), text.size());
+  request.length = static_cast<std::int32_t>(text.size() + 1);
+  return request;
+}
+
+void AppendHex(std::string& out, int byte) {
+  out += kHexDigits[(byte >> 4) & 0x0F];
+  out += kHexDigits[byte & 0x0F];
+}
+
+}  // namespace
+
+LinkConnection::LinkConnection(LinkServices services)
+    : services_(std::move(services)),
+      handle_(&ownHandle_),
+      commandWord_(&ownCommandWord_),
+      scrambleOptions_(&ownScrambleOptions_) {}
+
+LinkConnection::LinkConnection(LinkServices services, std::int32_t* handle,
+                               std::uint16_t* commandWord, bool* scrambleOptions)
+    : services_(std::move(services)),
+      handle_(handle),
+      commandWord_(commandWord),
+      scrambleOptions_(scrambleOptions) {}
+
+LinkConnection LinkConnection::ForProcess() {
+  return LinkConnection(CurrentLinkServices(), &DeviceHandle, &CommandWord, &ScrambleOptions);
+}
+
+bool LinkConnection::OpenNetwork(const std::string& address, std::int32_t port) {
+  *handle_ = services_.device->Init(CAPSTAN_TRANSPORT_TCP, address.c_str(), port, 0);
+  return *handle_ != 0;
+}
+
+bool LinkConnection::OpenSerial(const std::string& portName, std::int32_t deviceNumber,
+                                std::int32_t baud) {
+  *handle_ = services_.device->Init(CAPSTAN_TRANSPORT_SERIAL, portName.c_str(), deviceNumber, baud);
+  return *handle_ != 0;
+}
+
+void LinkConnection::Close() {
+  services_.device->Close(*handle_);
+}
+
+// A command without request bytes, whose reply is not examined.
+void LinkConnection::SendBareCommand(std::uint16_t code, std::int32_t timeoutMs) {
+  *commandWord_ = code;
+  services_.device->SendCmd(*handle_, *commandWord_, nullptr, 0, 0, timeoutMs);
+}
+
+void LinkConnection::BeginDeviceConfig() {
+  SendBareCommand(CAPSTAN_CMD_BEGIN_CONFIG, kBeginTimeoutMs);
+}
+
+void LinkConnection::EndDeviceConfig() {
+  SendBareCommand(CAPSTAN_CMD_END_CONFIG, kEndTimeoutMs);
+  SendBareCommand(CAPSTAN_CMD_END_CONFIG, kEndTimeoutMs);
+  SendBareCommand(CAPSTAN_CMD_END_SESSION, kEndTimeoutMs);
+}
+
+void LinkConnection::RestartDevice() {
+  SendBareCommand(CAPSTAN_CMD_RESTART, kRestartTimeoutMs);
+}
+
+int LinkConnection::DrawScrambleKey() {
+  const int key = services_.drawScrambleKey();
+  return key == 0 ? kKeyInPlaceOfZero : key;
+}
+
+std::string LinkConnection::ReadOption(std::int32_t handle, const std::string& name) {
+  if (name.size() > kLongestName) return {};
+  std::array<char, kReadBufferSize> buffer{};
+  std::memcpy(buffer.data(), name.data(), name.size());
+  *commandWord_ = CAPSTAN_CMD_READ_OPTION;
+  services_.device->SendCmd(handle, *commandWord_, buffer.data(), kReadBufferSize,
+                            static_cast<std::int32_t>(name.size() + 1), kReadTimeoutMs);
+  if (*commandWord_ != ReplyOk) return {};
+  // The value follows the name and one separator byte and ends at a zero byte.
+  const auto valueBegin = buffer.begin() + static_cast<std::ptrdiff_t>(name.size() + 1);
+  return std::string(valueBegin, std::find(valueBegin, buffer.end(), '\0'));
+}
+
+bool LinkConnection::WriteOption(std::int32_t handle, const std::string& optionText,
+                                 bool scrambleAllowed, bool* alreadyEqual) {
+  if (alreadyEqual) *alreadyEqual = false;
+  const std::size_t equals = optionText.find('=');
+  if (equals != std::string::npos && equals >= 1) {
+    const std::string name = optionText.substr(0, equals);
+    // A name the read buffer cannot hold: the option fails without anything sent.
+    if (name.size() > kLongestName) return false;
+    if (ReadOption(handle, name) == optionText.substr(equals + 1)) {
+      if (alreadyEqual) *alreadyEqual = true;
+      return true;
+    }
+  }
+  const bool scramble =
+      scrambleAllowed && !optionText.empty() && optionText.front() == kScrambledNamePrefix;
+  std::optional<Request> request;
+  if (!scramble) {
+    request = MakeRequest(optionText, kWriteCapacity);
+  } else {
+    const bool hasValue = equals != std::string::npos;
+    const std::string scrambled = ScrambleOptionText(optionText, hasValue ? DrawScrambleKey() : 0);
+    // Never more than the scrambled buffer holds; the option then fails unsent.
+    if (scrambled.size() <= kLongestScrambledText) {
+      request = MakeRequest(scrambled, kLongestScrambledText + 1);
+    }
+  }
+  if (!request) return false;
+  *commandWord_ = CAPSTAN_CMD_WRITE_OPTION;
+  services_.device->SendCmd(handle, *commandWord_, request->buffer.data(), kWriteCapacity,
+                            request->length, kWriteTimeoutMs);
+  return *commandWord_ == ReplyOk;
+}
+
+BatchOutcome LinkConnection::WriteOptionList(const OptionList& options) {
+  const std::string probeAnswer = ReadOption(*handle_, kScrambleProbeName);
+  BatchOutcome outcome;
+  outcome.written = static_cast<int>(options.size());
+  *scrambleOptions_ = probeAnswer.empty() || probeAnswer == kProbeAnswerForScrambling;
+  for (const std::string& option : options) {
+    if (services_.processPendingMessages) services_.processPendingMessages();
+    bool alreadyEqual = false;
+    if (WriteOption(*handle_, option, *scrambleOptions_, &alreadyEqual)) {
+      if (alreadyEqual) ++outcome.alreadyEqual;
+    } else {
+      ++outcome.retries;
+      if (!WriteOption(*handle_, option, *scrambleOptions_)) {
+        --outcome.written;
+        ++outcome.failed;
+      }
+    }
+    services_.sleeper->SleepMs(kPauseAfterOptionMs);
+  }
+  return outcome;
+}
+
+std::string ScrambleOptionText(const std::string& optionText, int key) {
+  const std::size_t equals = optionText.find('=');
+  if (equals == std::string::npos) return optionText;
+  std::string scrambled = optionText.substr(0, equals + 1);
+  scrambled.reserve(equals + 1 + 2 * (optionText.size() - equals));
+  int chained = key & 0xFF;
+  AppendHex(scrambled, chained);
+  for (std::size_t i = equals + 1; i < optionText.size(); ++i) {
+    chained ^= static_cast<unsigned char>(optionText[i]);
+    AppendHex(scrambled, chained);
+  }
+  return scrambled;
+}
+
+}  // namespace quillstone

@@ -1,0 +1,73 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "devicelink/DeviceApi.h"
+
+namespace quillstone {
+
+// Ordered option texts; duplicates allowed, order of insertion is order of sending.
+using OptionList = std::vector<std::string>;
+
+// What one batch did, option by option summed up.
+struct BatchOutcome {
+  int written = 0;       // written or found equal: the window's count
+  int alreadyEqual = 0;  // found equal on the first read, nothing sent
+  int retries = 0;       // second attempts after a refused first one
+  int failed = 0;        // refused twice
+};
+
+// One device connection: its handle, command word and scrambling decision, and the services
+// it reaches the device and the system through. The window's functions work on the
+// process-wide one (ForProcess); the command-line tool keeps one per device, several at once.
+class LinkConnection {
+ public:
+  // Its own handle, command word and scrambling decision.
+  explicit LinkConnection(LinkServices services);
+  // DeviceHandle, CommandWord and ScrambleOptions with the current process-wide services.
+  static LinkConnection ForProcess();
+
+  LinkConnection(const LinkConnection&) = delete;
+  LinkConnection& operator=(const LinkConnection&) = delete;
+
+  // The library's open call only; the housekeeping is the caller's. True with a nonzero handle.
+  bool OpenNetwork(const std::string& address, std::int32_t port);
+  bool OpenSerial(const std::string& portName, std::int32_t deviceNumber, std::int32_t baud);
+  void Close();
+
+  void BeginDeviceConfig();
+  void EndDeviceConfig();
+  void RestartDevice();
+
+  std::string ReadOption(const std::string& name) { return ReadOption(Handle(), name); }
+  std::string ReadOption(std::int32_t handle, const std::string& name);
+  bool WriteOption(std::int32_t handle, const std::string& optionText, bool scrambleAllowed,
+                   bool* alreadyEqual = nullptr);
+  BatchOutcome WriteOptionList(const OptionList& options);
+
+  std::int32_t Handle() const { return *handle_; }
+  std::uint16_t LastReply() const { return *commandWord_; }
+  bool ScramblesOptions() const { return *scrambleOptions_; }
+  const LinkServices& Services() const { return services_; }
+
+ private:
+  LinkConnection(LinkServices services, std::int32_t* handle, std::uint16_t* commandWord,
+                 bool* scrambleOptions);
+  void SendBareCommand(std::uint16_t code, std::int32_t timeoutMs);
+  int DrawScrambleKey();
+
+  LinkServices services_;
+  std::int32_t ownHandle_ = 0;
+  std::uint16_t ownCommandWord_ = 0;
+  bool ownScrambleOptions_ = false;
+  std::int32_t* handle_;
+  std::uint16_t* commandWord_;
+  bool* scrambleOptions_;
+};
+
+// The scrambled (chained exclusive-or) form of an option text with the given key (1..254).
+std::string ScrambleOptionText(const std::string& optionText, int key);
+
+}  // namespace quillstone
