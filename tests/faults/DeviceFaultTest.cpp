@@ -18,6 +18,7 @@
 #include "devicesim/Simulator.h"
 #include "tests/faults/FaultHarness.h"
 #include "tests/support/FakePlatform.h"
+#include "tests/support/SystemFeatures.h"
 
 namespace quillstone::testing {
 namespace {
@@ -279,6 +280,7 @@ TEST_F(DeviceFaultTest, OptionWhoseAnswersAreAllCorruptCountsAsFailedThenTheNext
 }
 
 TEST_F(DeviceFaultTest, CorruptAnswerOnASerialLineIsWaitedOutThenTheWriteGoesAhead) {
+  if (!SystemHasPseudoTerminals()) GTEST_SKIP() << "no pseudo-terminals on this system";
   devsim::SimulatorConfig config = StaleDevice({"SSID=Office"});
   config.link = devsim::LinkKind::kPty;
   devsim::Simulator& device = StartDevice(config);
