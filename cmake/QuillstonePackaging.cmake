@@ -20,9 +20,11 @@ foreach(program quillstone quillstone-devsim quillstone-cli)
     list(APPEND programs ${program})
   endif()
 endforeach()
+# capstan's import library on Windows is for building against it, not for running.
 install(TARGETS ${programs} capstan
         RUNTIME DESTINATION ${program_dir}
-        LIBRARY DESTINATION ${program_dir})
+        LIBRARY DESTINATION ${program_dir}
+        ARCHIVE DESTINATION lib EXCLUDE_FROM_ALL)
 if(TARGET quillstone)
   install(FILES ${PROJECT_SOURCE_DIR}/app/bmp/textconnetOK.bmp
                 ${PROJECT_SOURCE_DIR}/app/bmp/textconncet.bmp

@@ -286,6 +286,10 @@ TEST_F(WirelessApplyOverTcpTest, NoSecondDeviceActionStartsWhileTheApplyRuns) {
 // The RS232 road over a pseudo-terminal that the library reaches as COM7.
 class WirelessApplyOverSerialTest : public WirelessApplyTest {
  protected:
+  void SetUp() override {
+    if (!SystemHasPseudoTerminals()) GTEST_SKIP() << "no pseudo-terminals on this system";
+    WirelessApplyTest::SetUp();
+  }
   SimulatedDevice& StartSerialDevice(const OptionList& expected) {
     devsim::SimulatorConfig config;
     config.link = devsim::LinkKind::kPty;
