@@ -19,11 +19,11 @@
 #include "app/IpAddressEdit.h"
 #include "capstan/capstan.h"
 #include "devicelink/PunParam.h"
+#include "devicesim/Link.h"
 #include "devicesim/Simulator.h"
 #include "tests/support/Environment.h"
 #include "tests/support/GuiTestSupport.h"
 #include "tests/support/LoopbackPort.h"
-#include "tests/support/SystemFeatures.h"
 
 namespace quillstone::testing {
 namespace {
@@ -144,7 +144,7 @@ TEST_F(TestConnectTest, ReachableDeviceOverTcpIpHoldsTheConfigurationWhileTheBox
 }
 
 TEST_F(TestConnectTest, ReachableDeviceOverAPseudoTerminalBehavesTheSame) {
-  if (!SystemHasPseudoTerminals()) GTEST_SKIP() << "no pseudo-terminals on this system";
+  if (!devsim::PseudoTerminalsAvailable()) GTEST_SKIP() << "this system has no pseudo-terminals";
   devsim::SimulatorConfig config;
   config.link = devsim::LinkKind::kPty;
   config.baud = 57600;

@@ -15,10 +15,10 @@
 #include "devicelink/DeviceConnection.h"
 #include "devicelink/OptionExchange.h"
 #include "devicelink/PunParam.h"
+#include "devicesim/Link.h"
 #include "devicesim/Simulator.h"
 #include "tests/faults/FaultHarness.h"
 #include "tests/support/FakePlatform.h"
-#include "tests/support/SystemFeatures.h"
 
 namespace quillstone::testing {
 namespace {
@@ -280,7 +280,7 @@ TEST_F(DeviceFaultTest, OptionWhoseAnswersAreAllCorruptCountsAsFailedThenTheNext
 }
 
 TEST_F(DeviceFaultTest, CorruptAnswerOnASerialLineIsWaitedOutThenTheWriteGoesAhead) {
-  if (!SystemHasPseudoTerminals()) GTEST_SKIP() << "no pseudo-terminals on this system";
+  if (!devsim::PseudoTerminalsAvailable()) GTEST_SKIP() << "this system has no pseudo-terminals";
   devsim::SimulatorConfig config = StaleDevice({"SSID=Office"});
   config.link = devsim::LinkKind::kPty;
   devsim::Simulator& device = StartDevice(config);

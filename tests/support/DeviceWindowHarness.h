@@ -26,7 +26,6 @@
 #include "tests/support/FakeMessageBoxes.h"
 #include "tests/support/FakePlatform.h"
 #include "tests/support/LoopbackPort.h"
-#include "tests/support/SystemFeatures.h"
 #include "tests/support/TempDirectory.h"
 
 namespace quillstone::testing {

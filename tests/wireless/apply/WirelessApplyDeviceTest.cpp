@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "WirelessApplyFixture.h"
+#include "devicesim/Link.h"
 
 namespace quillstone::testing {
 namespace {
@@ -287,7 +288,7 @@ TEST_F(WirelessApplyOverTcpTest, NoSecondDeviceActionStartsWhileTheApplyRuns) {
 class WirelessApplyOverSerialTest : public WirelessApplyTest {
  protected:
   void SetUp() override {
-    if (!SystemHasPseudoTerminals()) GTEST_SKIP() << "no pseudo-terminals on this system";
+    if (!devsim::PseudoTerminalsAvailable()) GTEST_SKIP() << "this system has no pseudo-terminals";
     WirelessApplyTest::SetUp();
   }
   SimulatedDevice& StartSerialDevice(const OptionList& expected) {
