@@ -1,5 +1,6 @@
 #include "app/ButtonPicture.h"
 
+#include <QDir>
 #include <QIcon>
 #include <QPixmap>
 #include <QPushButton>
@@ -16,7 +17,10 @@ void ShowFormPicture(QPushButton* button) {
 
 void LoadButtonPicture(QPushButton* button, const std::string& programDirectory,
                        const char* relativePath) {
-  const QString path = QString::fromStdString(programDirectory) + QString::fromLatin1(relativePath);
+  // The program directory is UTF-8 and ends with the system's separator; the file's path is
+  // shown with that separator throughout.
+  const QString path = QDir::toNativeSeparators(QString::fromStdString(programDirectory) +
+                                                QString::fromLatin1(relativePath));
   QPixmap picture;
   if (!picture.load(path)) {
     throw AppError("Cannot load picture \"" + path.toStdString() + "\"");

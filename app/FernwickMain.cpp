@@ -49,9 +49,12 @@ void MakeBlue(QWidget* widget) {
 
 }  // namespace
 
+// The fixed-size dialog hint gives the window a thin border without a sizing grip on Windows;
+// other systems ignore it.
 TFernwick::TFernwick(FernwickEnvironment environment, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
+                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
+                          Qt::MSWindowsFixedSizeDialogHint),
       cursorFreeBoxes_(std::make_unique<CursorFreeBoxes>(*environment.boxes)),
       environment_(std::move(environment)) {
   environment_.boxes = cursorFreeBoxes_.get();

@@ -1,9 +1,11 @@
 #pragma once
 
+#include <cstdio>
 #include <string>
 #include <string_view>
 
-// File primitives behind the INI module; the replacement is implemented per operating system.
+// File primitives behind the INI module; the opening and the replacement are implemented per
+// operating system. Paths are UTF-8 text.
 namespace quillstone::detail {
 
 enum class FileReadStatus { kRead, kMissing, kFailed };
@@ -16,5 +18,8 @@ FileReadStatus ReadWholeFile(const std::string& path, std::string& content);
 // renames it over `path`, so readers see either the old or the new content, never a mix.
 // Returns false on any failure; `path` then keeps its old content and no temporary is left.
 bool ReplaceFileAtomically(const std::string& path, std::string_view content);
+
+// fopen(path, "rb") with a UTF-8 path (through the wide API on Windows); errno tells why not.
+std::FILE* OpenForReading(const std::string& path);
 
 }  // namespace quillstone::detail

@@ -105,10 +105,14 @@ std::string Splice(std::string_view content, std::size_t from, std::size_t to,
   return result;
 }
 
+// Paths are UTF-8 text; std::filesystem would read a plain string in the ANSI code page.
 std::string FullPath(const std::string& path) {
   std::error_code error;
-  const std::filesystem::path absolute = std::filesystem::absolute(path, error);
-  return error ? path : absolute.string();
+  const std::filesystem::path absolute =
+      std::filesystem::absolute(std::u8string(path.begin(), path.end()), error);
+  if (error) return path;
+  const std::u8string text = absolute.u8string();
+  return std::string(text.begin(), text.end());
 }
 
 ParsedLine ParseSpan(std::string_view content, const LineSpan& line) {
@@ -248,7 +252,7 @@ namespace quillstone::detail {
 
 FileReadStatus ReadWholeFile(const std::string& path, std::string& content) {
   content.clear();
-  std::FILE* file = std::fopen(path.c_str(), "rb");
+  std::FILE* file = OpenForReading(path);
   if (file == nullptr) return errno == ENOENT ? FileReadStatus::kMissing : FileReadStatus::kFailed;
   char chunk[4096];
   std::size_t got = 0;

@@ -1,7 +1,11 @@
 #!/usr/bin/env bash
-# Cross-builds everything but the Qt GUI for Windows with mingw-w64 (preset "windows"), checks
-# that capstan.dll exports exactly its three entry points, runs the Windows test programs under
-# Wine, and then the library and the simulator across the two systems on loopback:
+# Cross-builds the project for Windows with mingw-w64 (preset "windows"), the GUI included when
+# a Qt kit for mingw-w64 is there (QUILLSTONE_QT_MINGW=DIR, else the prebuilt kit from
+# ../shared/qt6-mingw unpacked under build/), checks that capstan.dll exports exactly its three
+# entry points, runs the Windows test programs under Wine (the GUI tests offscreen), packs the
+# Windows ZIP and runs it under Wine + Xvfb against the Linux simulator
+# (scripts/smoke-windows-gui.sh), and then the library and the simulator across the two systems
+# on loopback:
 #   - capstan.dll under Wine against the Linux simulator, over TCP and over a serial line (a
 #     pseudo-terminal that Wine serves as COM9);
 #   - the Linux library against the Windows simulator under Wine, stopped with Ctrl+C.
@@ -18,11 +22,34 @@ started=$SECONDS
 phase() { echo "== $1 ($((SECONDS - started)) s so far)"; }
 
 phase "installing what is missing"
-bash scripts/install-deps.sh g++-mingw-w64-x86-64-posix googletest wine wine64
+# xdotool and imagemagick: X key events and the screenshot of the smoke run.
+bash scripts/install-deps.sh g++-mingw-w64-x86-64-posix googletest wine wine64 unzip xdotool \
+  imagemagick
+
+phase "Qt kit for mingw-w64"
+kit_tarball=../shared/qt6-mingw/qt6-mingw-6.4.2-x86_64.tar.xz
+kit_sha256=549f908a2a3fd5ad7f45b5a0e1b38b833268765465c4e515758c715b6552e4a3
+if [ -n "${QUILLSTONE_QT_MINGW:-}" ]; then
+  echo "using the kit in $QUILLSTONE_QT_MINGW"
+elif [ -f build/qt6-mingw/lib/cmake/Qt6/Qt6Config.cmake ]; then
+  echo "using the kit unpacked in build/qt6-mingw"
+elif [ -f "$kit_tarball" ]; then
+  echo "$kit_sha256  $kit_tarball" | sha256sum -c --quiet
+  mkdir -p build
+  tar -xJf "$kit_tarball" -C build
+  echo "unpacked $kit_tarball into build/qt6-mingw"
+else
+  echo "no Qt kit for mingw-w64 (QUILLSTONE_QT_MINGW unset, no $kit_tarball):" \
+    "the GUI, its tests and the Windows package are not built"
+fi
 
 phase "cross build"
 cmake --preset windows >/dev/null
 cmake --build --preset windows
+# Whether this configuration builds the GUI (a stale quillstone.exe from an earlier one does not
+# count).
+gui_built=false
+if ninja -C "$build" -t query bin/quillstone.exe >/dev/null 2>&1; then gui_built=true; fi
 
 phase "capstan.dll exports"
 # The name table lists one "[ n] NAME" line per exported name.
@@ -36,7 +63,8 @@ fi
 
 export WINEPREFIX="$PWD/$build/wineprefix"
 export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="
+# arp.exe: the prefix's ARP tool is our recording stand-in (below), never Wine's own.
+export WINEDLLOVERRIDES="mscoree,mshtml=;arp.exe=n"
 
 # Everything started here is ended on the way out, this prefix's Wine server last.
 children=()
@@ -56,12 +84,26 @@ if ! wineboot -i >"$build/wineboot.log" 2>&1; then
   exit 1
 fi
 
+# The tool's ARP step starts the system's ARP.EXE: in this prefix that is a stand-in that only
+# records its arguments (in system32/arp-calls.log).
+cp "$bin/arp-stub.exe" "$WINEPREFIX/drive_c/windows/system32/arp.exe"
+
 phase "tests under Wine"
 ctest --preset windows
+
+if $gui_built; then
+  phase "Windows package"
+  cmake --build --preset windows --target package
+fi
 
 phase "the Linux simulator and library for the other side"
 cmake --preset dev >/dev/null
 cmake --build --preset dev --target quillstone-devsim capstan_tests -j2
+
+if $gui_built; then
+  phase "the packaged tool under Wine + Xvfb against the Linux simulator"
+  bash scripts/smoke-windows-gui.sh
+fi
 
 # Starts a program in the background with its output in a log and waits until it prints a line
 # matching `pattern`; sets `started_pid` and `started_line` (Windows line ends removed).

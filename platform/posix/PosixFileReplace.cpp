@@ -68,4 +68,8 @@ bool ReplaceFileAtomically(const std::string& path, std::string_view content) {
   return true;
 }
 
+std::FILE* OpenForReading(const std::string& path) {
+  return std::fopen(path.c_str(), "rb");
+}
+
 }  // namespace quillstone::detail

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "platform/FileReplace.h"
+#include "platform/win32/WideText.h"
 
 namespace quillstone::detail {
 namespace {
@@ -26,22 +27,27 @@ bool WriteAll(HANDLE file, std::string_view content) {
 
 bool ReplaceFileAtomically(const std::string& path, std::string_view content) {
   static std::atomic<unsigned> sequence{0};
-  std::string temporaryPath;
+  const std::wstring widePath = win32::WideFromUtf8(path);
+  std::wstring temporaryPath;
   HANDLE file = INVALID_HANDLE_VALUE;
   for (int attempt = 0; attempt < 100 && file == INVALID_HANDLE_VALUE; ++attempt) {
-    temporaryPath = path + "." + std::to_string(GetCurrentProcessId()) + "." +
-                    std::to_string(sequence++) + ".tmp";
-    file = CreateFileA(temporaryPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+    temporaryPath = widePath + L"." + std::to_wstring(GetCurrentProcessId()) + L"." +
+                    std::to_wstring(sequence++) + L".tmp";
+    file = CreateFileW(temporaryPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                        FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS) return false;
   }
   if (file == INVALID_HANDLE_VALUE) return false;
   bool ok = WriteAll(file, content) && FlushFileBuffers(file);
   ok = CloseHandle(file) && ok;
-  ok = ok && MoveFileExA(temporaryPath.c_str(), path.c_str(),
+  ok = ok && MoveFileExW(temporaryPath.c_str(), widePath.c_str(),
                          MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
-  if (!ok) DeleteFileA(temporaryPath.c_str());
+  if (!ok) DeleteFileW(temporaryPath.c_str());
   return ok;
+}
+
+std::FILE* OpenForReading(const std::string& path) {
+  return _wfopen(win32::WideFromUtf8(path).c_str(), L"rb");
 }
 
 }  // namespace quillstone::detail

@@ -1,5 +1,6 @@
-// Windows back ends of the operating-system services. The tool uses the ANSI entry points
-// throughout, so the toolhelp structures are the ANSI ones too.
+// Windows back ends of the operating-system services. The shell start and the toolhelp
+// structures are the ANSI ones (process names are compared as the device link knows them);
+// the program's own folder comes through the wide API as UTF-8.
 #ifdef UNICODE
 #undef UNICODE
 #endif
@@ -17,6 +18,7 @@
 #include <string>
 
 #include "platform/Platform.h"
+#include "platform/win32/WideText.h"
 
 namespace quillstone {
 namespace {
@@ -81,9 +83,9 @@ Sleeper& SystemSleeper() {
 }
 
 std::string ExecutableDirectory() {
-  std::string path(MAX_PATH, '\0');
+  std::wstring path(MAX_PATH, L'\0');
   for (;;) {
-    const DWORD length = GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
     if (length == 0) return ".\\";
     // A full buffer means the path was cut; try again with more room.
     if (length < path.size()) {
@@ -92,8 +94,9 @@ std::string ExecutableDirectory() {
     }
     path.resize(path.size() * 2);
   }
-  const std::size_t separator = path.find_last_of("\\/");
-  return separator == std::string::npos ? ".\\" : path.substr(0, separator + 1);
+  const std::size_t separator = path.find_last_of(L"\\/");
+  return separator == std::wstring::npos ? ".\\"
+                                         : win32::Utf8FromWide(path.substr(0, separator + 1));
 }
 
 }  // namespace quillstone

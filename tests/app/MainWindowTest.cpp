@@ -62,6 +62,8 @@ TEST_F(MainWindowTest, IsTheFixedSizeFormFernwickTitledQuillstone) {
   EXPECT_EQ(w.maximumSize(), QSize(520, 537));
   EXPECT_TRUE(w.windowFlags().testFlag(Qt::WindowCloseButtonHint));
   EXPECT_TRUE(w.windowFlags().testFlag(Qt::WindowSystemMenuHint));
+  EXPECT_TRUE(w.windowFlags().testFlag(Qt::MSWindowsFixedSizeDialogHint))
+      << "a thin border without a sizing grip on Windows";
   EXPECT_FALSE(w.windowFlags().testFlag(Qt::WindowMinimizeButtonHint));
   EXPECT_FALSE(w.windowFlags().testFlag(Qt::WindowMaximizeButtonHint));
   EXPECT_EQ(w.font().family(), "MS Sans Serif");

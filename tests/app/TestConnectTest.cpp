@@ -1,20 +1,16 @@
 // "Test Connect" end to end: the window, the device link and the real communication library
 // against the in-process device simulator, on loopback and on a pseudo-terminal. The ARP flush
 // and the process table are fakes; nothing leaves the machine.
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <stdlib.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <QCursor>
+#include <QDir>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTimer>
+#include <cstdlib>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -23,8 +19,11 @@
 #include "app/IpAddressEdit.h"
 #include "capstan/capstan.h"
 #include "devicelink/PunParam.h"
+#include "devicesim/Link.h"
 #include "devicesim/Simulator.h"
+#include "tests/support/Environment.h"
 #include "tests/support/GuiTestSupport.h"
+#include "tests/support/LoopbackPort.h"
 
 namespace quillstone::testing {
 namespace {
@@ -33,42 +32,27 @@ using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 using Kind = FakeMessageBoxes::Kind;
 
-// A loopback port bound but not listening, so a connection to it is refused, for as long as
-// the object lives (no other test can take the port meanwhile).
-class ClosedLoopbackPort {
+// A loopback port that refuses connections.
+class ClosedPort {
  public:
-  ClosedLoopbackPort() : fd_(::socket(AF_INET, SOCK_STREAM, 0)) {
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t size = sizeof address;
-    EXPECT_EQ(::bind(fd_, reinterpret_cast<sockaddr*>(&address), size), 0);
-    EXPECT_EQ(::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &size), 0);
-    port_ = ntohs(address.sin_port);
-  }
-  ~ClosedLoopbackPort() { ::close(fd_); }
-  ClosedLoopbackPort(const ClosedLoopbackPort&) = delete;
-  ClosedLoopbackPort& operator=(const ClosedLoopbackPort&) = delete;
-
   QString Text() const { return QString::number(port_); }
 
  private:
-  int fd_;
-  std::uint16_t port_ = 0;
+  std::uint16_t port_ = ClosedLoopbackPort();
 };
 
 // Sets an environment variable for the object's lifetime.
 class ScopedEnvironment {
  public:
   ScopedEnvironment(const char* name, const std::string& value) : name_(name) {
-    if (const char* old = ::getenv(name)) saved_ = old;
-    ::setenv(name, value.c_str(), 1);
+    if (const char* old = std::getenv(name)) saved_ = old;
+    SetEnvVariable(name, value);
   }
   ~ScopedEnvironment() {
     if (saved_) {
-      ::setenv(name_, saved_->c_str(), 1);
+      SetEnvVariable(name_, *saved_);
     } else {
-      ::unsetenv(name_);
+      UnsetEnvVariable(name_);
     }
   }
   ScopedEnvironment(const ScopedEnvironment&) = delete;
@@ -96,7 +80,10 @@ class TestConnectTest : public WindowTest {
     std::filesystem::copy_file(std::filesystem::path(QUILLSTONE_PICTURE_DIR) / name,
                                dir.File("bmp") + "/" + name);
   }
-  std::string PicturePath(const char* name) const { return dir.Path() + "bmp/" + name; }
+  std::string PicturePath(const char* name) const {
+    return QDir::toNativeSeparators(QString::fromStdString(dir.Path() + "bmp/" + name))
+        .toStdString();
+  }
   // The picture file last loaded into the button; empty while it shows the form's picture.
   std::string ShownPicture() {
     return window().TestConnectBtn->property("pictureFile").toString().toStdString();
@@ -157,6 +144,7 @@ TEST_F(TestConnectTest, ReachableDeviceOverTcpIpHoldsTheConfigurationWhileTheBox
 }
 
 TEST_F(TestConnectTest, ReachableDeviceOverAPseudoTerminalBehavesTheSame) {
+  if (!devsim::PseudoTerminalsAvailable()) GTEST_SKIP() << "this system has no pseudo-terminals";
   devsim::SimulatorConfig config;
   config.link = devsim::LinkKind::kPty;
   config.baud = 57600;
@@ -187,7 +175,7 @@ TEST_F(TestConnectTest, ReachableDeviceOverAPseudoTerminalBehavesTheSame) {
 }
 
 TEST_F(TestConnectTest, RefusedLoopbackPortGivesTheFailureBoxAndPicture) {
-  ClosedLoopbackPort closed;
+  ClosedPort closed;
   window().AddressIP->setText(QStringLiteral("127.0.0.1"));
   window().PortEdtWire->setText(closed.Text());
 
@@ -204,7 +192,7 @@ TEST_F(TestConnectTest, RefusedLoopbackPortGivesTheFailureBoxAndPicture) {
 
 TEST_F(TestConnectTest, FailureThenSuccessLeavesTheSuccessPicture) {
   {
-    ClosedLoopbackPort closed;
+    ClosedPort closed;
     window().AddressIP->setText(QStringLiteral("127.0.0.1"));
     window().PortEdtWire->setText(closed.Text());
     ClickTestConnect();

@@ -1,12 +1,6 @@
 // The main window's wireless apply against misbehaving devices and an unwritable settings
 // folder: the real window, the real library and the in-process simulator, with fakes for the
 // ARP flush, the process table, the pauses and the message boxes.
-#include <fcntl.h>
-#include <linux/capability.h>
-#include <sys/stat.h>
-#include <sys/syscall.h>
-#include <unistd.h>
-
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -15,7 +9,6 @@
 #include <QRadioButton>
 #include <QTest>
 #include <QTimer>
-#include <cerrno>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -28,6 +21,7 @@
 #include "devicelink/PunParam.h"
 #include "tests/faults/FaultHarness.h"
 #include "tests/support/DeviceWindowHarness.h"
+#include "tests/support/UnwritableFolder.h"
 #include "tests/wireless/WirelessTestSupport.h"
 
 namespace quillstone::testing {
@@ -43,42 +37,6 @@ const char* const kFailure = "Set fali!";
 
 // Disable and the device IP by DHCP: the shortest apply there is.
 const OptionList kShortApply = {"WIFI=0", "wifidhcp=1"};
-
-// A folder in which this thread cannot make files, root included: its write permission is
-// removed and, while the object lives, the calling thread gives up the capability that lets
-// root override file permissions. Capabilities belong to a thread on Linux, so the simulator's
-// thread keeps its own; the window runs the apply on this one.
-class UnwritableFolder {
- public:
-  explicit UnwritableFolder(std::string path) : path_(std::move(path)) {
-    ::chmod(path_.c_str(), 0555);
-    ::syscall(SYS_capget, &header_, saved_);
-    __user_cap_data_struct reduced[2] = {saved_[0], saved_[1]};
-    reduced[0].effective &= ~(1U << CAP_DAC_OVERRIDE);
-    ::syscall(SYS_capset, &header_, reduced);
-  }
-  ~UnwritableFolder() {
-    ::syscall(SYS_capset, &header_, saved_);
-    ::chmod(path_.c_str(), 0755);
-  }
-  UnwritableFolder(const UnwritableFolder&) = delete;
-  UnwritableFolder& operator=(const UnwritableFolder&) = delete;
-
-  // Making a file there fails for lack of permission.
-  bool RefusesNewFiles() const {
-    const std::string probe = path_ + "probe";
-    const int fd = ::open(probe.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-    if (fd < 0) return errno == EACCES;
-    ::close(fd);
-    ::unlink(probe.c_str());
-    return false;
-  }
-
- private:
-  std::string path_;
-  __user_cap_header_struct header_{_LINUX_CAPABILITY_VERSION_3, 0};
-  __user_cap_data_struct saved_[2] = {};
-};
 
 std::set<std::string> FileNames(const std::string& folder) {
   std::set<std::string> names;
@@ -267,7 +225,7 @@ TEST_F(WindowFaultTest, SettingsFolderThatCannotBeWrittenGivesTheErrorAndLosesNo
   const std::set<std::string> names = FileNames(programDir.Path());
   {
     const UnwritableFolder folder(programDir.Path());
-    ASSERT_TRUE(folder.RefusesNewFiles());
+    ASSERT_TRUE(folder.RefusesToReplace("options.ini"));
 
     ClickSet();
   }

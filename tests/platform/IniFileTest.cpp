@@ -189,6 +189,30 @@ TEST(IniFileTest, CreatesAMissingFile) {
   EXPECT_EQ(ReadBytes(path), "[Config]\r\nwifidhcp=1\r\n");
 }
 
+// Paths are UTF-8 text on every system; on Windows they must reach the file through the wide
+// API, whatever the ANSI code page, and the error text must name the folder as it is.
+TEST(IniFileTest, WorksInAFolderWithANonAsciiName) {
+  const std::string name = "Pr\u00fcfstand";  // UTF-8
+  TempFolder folder;
+  const std::filesystem::path program = folder.path() / std::u8string(name.begin(), name.end());
+  std::filesystem::create_directory(program);
+  const std::u8string utf8Folder = program.u8string();
+  const std::string programDir(utf8Folder.begin(), utf8Folder.end());
+  const std::string options = programDir + "/options.ini";
+  WriteProfileString(options, "Config", "Port", "4370");
+  WriteWholeFile(programDir + "/IPconfig.ini", "[Config]\r\nwifidhcp=1\r\n");
+  EXPECT_EQ(ReadProfileString(options, "Config", "Port"), "4370");
+  EXPECT_EQ(ReadProfileString(programDir + "/IPconfig.ini", "Config", "wifidhcp"), "1");
+  EXPECT_EQ(EntryCount(program), 2u) << "both files in the folder, nothing elsewhere";
+
+  try {
+    WriteProfileString(programDir + "/missing/options.ini", "Config", "Port", "1");
+    FAIL() << "a file in a missing folder cannot be written";
+  } catch (const AppError& error) {
+    EXPECT_NE(std::string(error.what()).find(programDir), std::string::npos) << error.what();
+  }
+}
+
 TEST(IniFileTest, WriteWholeFileReplacesTheContent) {
   TempFolder folder;
   const std::string path = folder.File("options.ini");

@@ -6,10 +6,6 @@
 // flush, the process table, the pause between options). Shared by the wireless apply tests,
 // the modem page tests and the wireless apply benchmark, so it stays free of GoogleTest.
 
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <QComboBox>
 #include <chrono>
 #include <cstdint>
@@ -19,14 +15,17 @@
 #include <sstream>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "capstan/capstan.h"
 #include "devicelink/DeviceApi.h"
 #include "devicelink/OptionExchange.h"
 #include "devicesim/Simulator.h"
+#include "tests/support/Environment.h"
 #include "tests/support/FakeMessageBoxes.h"
 #include "tests/support/FakePlatform.h"
+#include "tests/support/LoopbackPort.h"
 #include "tests/support/TempDirectory.h"
 
 namespace quillstone::testing {
@@ -95,7 +94,7 @@ class SimulatedDevice {
           log.find("event=line-closed") != std::string::npos) {
         return true;
       }
-      ::usleep(2000);
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
     return false;
   }
@@ -127,29 +126,14 @@ inline devsim::OptionMap StaleValuesFor(const OptionList& options) {
   return stale;
 }
 
-// A loopback port nobody listens on: bound, read back, released.
-inline std::uint16_t ClosedLoopbackPort() {
-  const int socketFd = ::socket(AF_INET, SOCK_STREAM, 0);
-  if (socketFd < 0) throw std::runtime_error("socket failed");
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t size = sizeof address;
-  const bool bound = ::bind(socketFd, reinterpret_cast<sockaddr*>(&address), size) == 0 &&
-                     ::getsockname(socketFd, reinterpret_cast<sockaddr*>(&address), &size) == 0;
-  ::close(socketFd);
-  if (!bound) throw std::runtime_error("no free loopback port");
-  return ntohs(address.sin_port);
-}
-
 // Maps a serial port name to a pseudo-terminal for the library, as long as it lives.
 class ScopedSerialPortMap {
  public:
   ScopedSerialPortMap(const std::string& portName, const std::string& devicePath) {
     folder_.Write("ports.ini", portName + "=" + devicePath + "\n");
-    ::setenv("CAPSTAN_PORT_MAP", folder_.File("ports.ini").c_str(), 1);
+    SetEnvVariable("CAPSTAN_PORT_MAP", folder_.File("ports.ini"));
   }
-  ~ScopedSerialPortMap() { ::unsetenv("CAPSTAN_PORT_MAP"); }
+  ~ScopedSerialPortMap() { UnsetEnvVariable("CAPSTAN_PORT_MAP"); }
   ScopedSerialPortMap(const ScopedSerialPortMap&) = delete;
   ScopedSerialPortMap& operator=(const ScopedSerialPortMap&) = delete;
 

@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <climits>
 
+#include "capstan/src/ConnectRetry.h"
+
 namespace quillstone::winsockio {
 namespace {
 
@@ -19,8 +21,8 @@ int ChunkSize(std::size_t size) {
 }
 
 // Windows answers a refused connection attempt by trying again for about two seconds; a closed
-// port must fail at once. A lost first packet is then not sent again either, which changes
-// nothing within the library's connect budget. Systems without the option keep their default.
+// port must fail at once. A lost first packet is then not sent again either: ConnectTcp tries
+// again on a fresh socket instead. Systems without the option keep their default.
 void FailConnectOnFirstRefusal(SOCKET socket) {
   TCP_INITIAL_RTO_PARAMETERS parameters{};
   parameters.Rtt = TCP_INITIAL_RTO_UNSPECIFIED_RTT;
@@ -141,6 +143,39 @@ void UniqueSocket::Reset(SOCKET socket) {
   socket_ = socket;
 }
 
+namespace {
+
+capstan::ConnectOutcome ConnectOnce(const sockaddr_in& peer, Clock::time_point deadline,
+                                    UniqueSocket& connected) {
+  using capstan::ConnectOutcome;
+  UniqueSocket socket(NewTcpSocket());
+  if (!socket.Valid() || !SetNonBlocking(socket.Get())) return ConnectOutcome::kUnusable;
+  FailConnectOnFirstRefusal(socket.Get());
+  if (::connect(socket.Get(), reinterpret_cast<const sockaddr*>(&peer), sizeof peer) != 0) {
+    if (::WSAGetLastError() != WSAEWOULDBLOCK) return ConnectOutcome::kUnusable;
+    switch (WaitFor(socket.Get(), Wait::kWrite, deadline)) {
+      case Readiness::kReady:
+        break;
+      case Readiness::kTimeout:
+        return ConnectOutcome::kFailed;
+      case Readiness::kFailed:
+        return ConnectOutcome::kUnusable;
+    }
+    int error = 0;
+    int size = sizeof error;
+    if (::getsockopt(socket.Get(), SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &size) !=
+        0) {
+      return ConnectOutcome::kUnusable;
+    }
+    if (error == WSAECONNREFUSED) return ConnectOutcome::kRefused;
+    if (error != 0) return ConnectOutcome::kFailed;
+  }
+  connected = std::move(socket);
+  return ConnectOutcome::kConnected;
+}
+
+}  // namespace
+
 UniqueSocket ConnectTcp(const std::string& address, std::uint16_t port,
                         Clock::time_point deadline) {
   if (!EnsureWinsock()) return {};
@@ -149,20 +184,11 @@ UniqueSocket ConnectTcp(const std::string& address, std::uint16_t port,
   peer.sin_port = ::htons(port);
   if (::inet_pton(AF_INET, address.c_str(), &peer.sin_addr) != 1) return {};
 
-  UniqueSocket socket(NewTcpSocket());
-  if (!socket.Valid() || !SetNonBlocking(socket.Get())) return {};
-  FailConnectOnFirstRefusal(socket.Get());
-  if (::connect(socket.Get(), reinterpret_cast<const sockaddr*>(&peer), sizeof peer) != 0) {
-    if (::WSAGetLastError() != WSAEWOULDBLOCK) return {};
-    if (WaitFor(socket.Get(), Wait::kWrite, deadline) != Readiness::kReady) return {};
-    int error = 0;
-    int size = sizeof error;
-    if (::getsockopt(socket.Get(), SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &size) !=
-            0 ||
-        error != 0) {
-      return {};
-    }
-  }
+  UniqueSocket socket;
+  capstan::ConnectWithRetries(deadline, Clock::now, [&](Clock::time_point attemptDeadline) {
+    return ConnectOnce(peer, attemptDeadline, socket);
+  });
+  if (!socket.Valid()) return {};
   // Commands are small request/reply pairs: waiting to coalesce them only adds latency.
   const BOOL noDelay = TRUE;
   ::setsockopt(socket.Get(), IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&noDelay),

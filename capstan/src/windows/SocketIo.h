@@ -64,7 +64,8 @@ class UniqueSocket {
 };
 
 // A non-blocking TCP connection to a dotted IPv4 address, with Nagle's delay off. Fails at once
-// when the port is closed, otherwise by the deadline; an invalid socket on failure.
+// when the port is closed; other failures are tried again on a fresh socket until the deadline.
+// An invalid socket on failure.
 UniqueSocket ConnectTcp(const std::string& address, std::uint16_t port, Clock::time_point deadline);
 
 // The text of a Winsock error code, for messages.

@@ -2,6 +2,7 @@
 #include <optional>
 
 #include "ModemPageFixture.h"
+#include "devicesim/Link.h"
 #include "tests/modem/ModemWorkedExample.h"
 
 namespace quillstone::testing {
@@ -126,6 +127,7 @@ TEST_F(ModemApplyTest, WorkedExampleOverTcpSendsPlainValuesToAnyOtherOs) {
 }
 
 TEST_F(ModemApplyTest, WorkedExampleOverPseudoTerminalSendsFourteenOptions) {
+  if (!devsim::PseudoTerminalsAvailable()) GTEST_SKIP() << "this system has no pseudo-terminals";
   devsim::SimulatorConfig config;
   config.link = devsim::LinkKind::kPty;
   config.deviceNumber = 1;

@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "WirelessApplyFixture.h"
+#include "devicesim/Link.h"
 
 namespace quillstone::testing {
 namespace {
@@ -299,6 +300,10 @@ TEST_F(WirelessApplyOverTcpTest, NoSecondDeviceActionStartsWhileTheApplyRuns) {
 // The RS232 road over a pseudo-terminal that the library reaches as COM7.
 class WirelessApplyOverSerialTest : public WirelessApplyTest {
  protected:
+  void SetUp() override {
+    if (!devsim::PseudoTerminalsAvailable()) GTEST_SKIP() << "this system has no pseudo-terminals";
+    WirelessApplyTest::SetUp();
+  }
   // The serial fields filled in; the RS232 transport chosen too unless `chooseRs232` is false.
   SimulatedDevice& StartSerialDevice(const OptionList& expected, bool chooseRs232 = true) {
     devsim::SimulatorConfig config;

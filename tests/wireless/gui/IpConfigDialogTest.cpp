@@ -96,7 +96,12 @@ class IpConfigDialogTest : public ::testing::Test {
 TEST_F(IpConfigDialogTest, IsTheConfigMachineFormWithItsControlsInTabOrder) {
   TIPconfigFrm& d = Open();
   EXPECT_EQ(d.windowTitle(), "ConfigMachine");
-  EXPECT_EQ(d.frameGeometry().size(), QSize(358, 253)) << "outer size";
+  // The dialog asks for its outer size. Where the fonts found are wider than the design's
+  // (Wine's, for one) and its content needs more room, the layout's minimum wins: that is the
+  // toolkit's, not the dialog's, to decide.
+  const QSize frame = d.frameGeometry().size() - d.size();
+  EXPECT_EQ(d.frameGeometry().size(), QSize(358, 253).expandedTo(d.minimumSizeHint() + frame))
+      << "outer size";
   EXPECT_TRUE(d.windowFlags().testFlag(Qt::WindowMinimizeButtonHint));
   EXPECT_TRUE(d.windowFlags().testFlag(Qt::WindowMaximizeButtonHint));
   EXPECT_TRUE(d.windowFlags().testFlag(Qt::WindowCloseButtonHint));
