@@ -12,4 +12,8 @@ void UnsetEnvVariable(const std::string& name) {
   ::unsetenv(name.c_str());
 }
 
+bool RunningUnderWine() {
+  return false;
+}
+
 }  // namespace quillstone::testing

@@ -13,6 +13,7 @@
 #include <tuple>
 #include <vector>
 
+#include "tests/support/Environment.h"
 #include "tests/support/GuiTestSupport.h"
 #include "wireless/IPConfig.h"
 
@@ -87,6 +88,10 @@ class WirelessPageRoomTest : public WindowTest,
                              public ::testing::WithParamInterface<std::tuple<PageLayout, bool>> {};
 
 TEST_P(WirelessPageRoomTest, EveryControlHasTheRoomItNeeds) {
+  if (RunningUnderWine()) {
+    GTEST_SKIP() << "Wine has neither face the page asks for, and its stand-in draws the page "
+                    "about 750 px wide; Windows and Linux fonts are what this checks";
+  }
   TFernwick& w = ShowWindow();
   const auto& [layout, serial] = GetParam();
   layout.reach(w);
