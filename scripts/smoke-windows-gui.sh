@@ -140,3 +140,10 @@ for _ in $(seq 100); do kill -0 "$tool" 2>/dev/null || break; sleep 0.1; done
 if kill -0 "$tool" 2>/dev/null; then fail "quillstone.exe did not end when its window closed"; fi
 wait "$tool" || fail "quillstone.exe ended with status $?"
 echo "the window closed and quillstone.exe ended"
+
+# The packaged command-line tool runs too: its connection test against the restarted device.
+if [ -f "$app/quillstone-cli.exe" ]; then
+  (cd "$app" && wine ./quillstone-cli.exe test "tcp:127.0.0.1:$port") </dev/null \
+    >"$smoke/cli.out" 2>&1 || { cat "$smoke/cli.out" >&2; fail "quillstone-cli.exe test failed"; }
+  echo "quillstone-cli.exe test: $(tr -d '\r' <"$smoke/cli.out" | tail -n 1)"
+fi

@@ -89,8 +89,8 @@ class WirelessPageRoomTest : public WindowTest,
 
 TEST_P(WirelessPageRoomTest, EveryControlHasTheRoomItNeeds) {
   if (RunningUnderWine()) {
-    GTEST_SKIP() << "Wine has neither face the page asks for, and its stand-in draws the page "
-                    "about 750 px wide; Windows and Linux fonts are what this checks";
+    GTEST_SKIP() << "offscreen under Wine, text is measured in a stand-in font that would need "
+                    "a page about 750 px wide; the real window under Wine is looked at instead";
   }
   TFernwick& w = ShowWindow();
   const auto& [layout, serial] = GetParam();
