@@ -16,7 +16,18 @@ export WINEDEBUG="${WINEDEBUG:--all}"
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
 output=$(mktemp)
 trap 'rm -f "$output"' EXIT
-status=0
-wine "$program" "$@" </dev/null >"$output" 2>&1 || status=$?
+# Now and then Wine fails to start a program at all: it ends at once, non-zero, having printed
+# nothing. Every program run here prints something first (a test program its banner), so such a
+# run is started again, at most twice; each restart is logged beside the prefix
+# (wine-restarts.log), and scripts/test-windows.sh reports them.
+restarts_log="$WINEPREFIX/../wine-restarts.log"
+attempt=1
+while :; do
+  status=0
+  wine "$program" "$@" </dev/null >"$output" 2>&1 || status=$?
+  if [ "$status" -eq 0 ] || [ -s "$output" ] || [ "$attempt" -ge 3 ]; then break; fi
+  echo "exit $status with no output, started again: $program $*" >>"$restarts_log"
+  attempt=$((attempt + 1))
+done
 tr -d '\r' <"$output"
 exit "$status"
