@@ -21,7 +21,7 @@ namespace {
 
 using namespace quillstone;
 
-using testing::kSixteenOptions;
+using testing::kOpenNetworkOptions;
 
 // Each simulator listens on one socket and the tool holds one per device in flight.
 void RaiseFileLimit() {
@@ -43,7 +43,7 @@ double PeakRssMb() {
 double ApplyToFleet(int count, int jobs) {
   devsim::SimulatorConfig config;
   config.keepRecords = false;
-  for (const std::string& option : kSixteenOptions) {
+  for (const std::string& option : kOpenNetworkOptions) {
     config.defaults[option.substr(0, option.find('='))] = "stale";  // every option a write
   }
   std::list<devsim::Simulator> devices;
@@ -55,7 +55,7 @@ double ApplyToFleet(int count, int jobs) {
   }
   std::ofstream(folder.File("site.csv")) << csv;
   std::string options;
-  for (const std::string& option : kSixteenOptions) options += option + "\r\n";
+  for (const std::string& option : kOpenNetworkOptions) options += option + "\r\n";
   std::ofstream(folder.File("options.ini")) << options;
 
   // No real ARP flush or process termination from a benchmark.

@@ -14,8 +14,8 @@
 #include <vector>
 
 #include "capstan/capstan.h"
-#include "devicesim/Link.h"
 #include "tests/support/Environment.h"
+#include "tests/support/LoopbackPort.h"
 
 // Helpers shared by the capstan and devicesim suites.
 namespace quillstone::testing {
@@ -76,11 +76,6 @@ class ScopedEnv {
   const char* name_;
   std::optional<std::string> saved_;
 };
-
-// A loopback port nobody listens on: bound to pick a free number, then closed again.
-inline std::uint16_t ClosedLoopbackPort() {
-  return devsim::ListenTcp("127.0.0.1", 0).Port();
-}
 
 inline std::int32_t OpenTcp(std::uint16_t port) {
   return HALYARD_INIT(CAPSTAN_TRANSPORT_TCP, "127.0.0.1", port, 0, 0, 0);

@@ -12,7 +12,7 @@ namespace quillstone::cli {
 namespace {
 
 using quillstone::testing::CliRunner;
-using quillstone::testing::kSixteenOptions;
+using quillstone::testing::kOpenNetworkOptions;
 using quillstone::testing::SimulatedFleet;
 using quillstone::testing::TcpName;
 using ::testing::ElementsAre;
@@ -69,7 +69,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(InputFilesTest, TheWindowsOptionsIniGivesItsOptionLinesOnly) {
   CliRunner runner;
   EXPECT_THAT(ReadOptionsFile(runner.Write("options.ini", testing::WindowOptionsIni())),
-              ElementsAreArray(kSixteenOptions));
+              ElementsAreArray(kOpenNetworkOptions));
   EXPECT_THAT(ReadOptionsFile(runner.Write("plain.txt", "SSID=Lab=2\n\n~MODEM=0\n")),
               ElementsAre("SSID=Lab=2", "~MODEM=0"));
 }

@@ -7,14 +7,15 @@
 #include <algorithm>
 #include <nlohmann/json.hpp>
 
+#include "devicesim/Link.h"
 #include "tests/cli/CliTestSupport.h"
 
 namespace quillstone::cli {
 namespace {
 
 using quillstone::testing::CliRunner;
-using quillstone::testing::ClosedPort;
-using quillstone::testing::kSixteenOptions;
+using quillstone::testing::ClosedLoopbackPort;
+using quillstone::testing::kOpenNetworkOptions;
 using quillstone::testing::SimulatedFleet;
 using quillstone::testing::TcpName;
 using ::testing::ElementsAre;
@@ -79,7 +80,7 @@ TEST(CliApplyTest, SilentRefusingAndClosedDevicesFailAloneAndTheOthersAreDone) {
   devsim::SimulatorConfig refusingConfig;
   refusingConfig.faults.refusals["SSID"] = 2;
   devsim::Simulator& refusing = fleet.Add(refusingConfig);
-  const std::string closed = "tcp:127.0.0.1:" + std::to_string(ClosedPort());
+  const std::string closed = "tcp:127.0.0.1:" + std::to_string(ClosedLoopbackPort());
   CliRunner runner;
   const std::vector<devsim::Simulator*> devices = fleet.All();
 
@@ -144,7 +145,7 @@ TEST(CliReadTest, PrintsNameValueLinesAndFailsOnAnUnansweredRead) {
   EXPECT_EQ(runner.out.str(), "SSID=Lab\n");
   EXPECT_THAT(runner.err.str(), HasSubstr("Nothing: the device did not answer the read"));
 
-  EXPECT_EQ(runner.Run({"read", "tcp:127.0.0.1:" + std::to_string(ClosedPort()), "SSID"}),
+  EXPECT_EQ(runner.Run({"read", "tcp:127.0.0.1:" + std::to_string(ClosedLoopbackPort()), "SSID"}),
             kExitDeviceFailed);
   EXPECT_THAT(runner.err.str(), HasSubstr("can not connect with device"));
 }
@@ -159,7 +160,7 @@ TEST(CliTestCommandTest, SendsTheBracketAndNothingElse) {
   std::vector<std::uint16_t> codes;
   for (const devsim::CommandRecord& record : device.Records()) codes.push_back(record.code);
   EXPECT_THAT(codes, ElementsAre(1003, 1002, 1002, 1014));
-  EXPECT_EQ(runner.Run({"test", "tcp:127.0.0.1:" + std::to_string(ClosedPort())}),
+  EXPECT_EQ(runner.Run({"test", "tcp:127.0.0.1:" + std::to_string(ClosedLoopbackPort())}),
             kExitDeviceFailed);
 }
 

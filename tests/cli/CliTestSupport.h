@@ -8,19 +8,13 @@
 #include <vector>
 
 #include "cli/CommandLine.h"
-#include "devicesim/Link.h"
 #include "devicesim/Simulator.h"
 #include "tests/platform/TempFolder.h"
 #include "tests/support/FakePlatform.h"
+#include "tests/support/LoopbackPort.h"
+#include "tests/support/OpenNetworkOptions.h"
 
 namespace quillstone::testing {
-
-// The sixteen options of the wireless apply's first worked example, as the window stores them.
-inline const std::vector<std::string> kSixteenOptions = {
-    "WIFI=1",          "SSID=Office",    "NetworkType=Infra", "AuthMode=OPEN",
-    "EncrypType=NONE", "DefaultKeyID=1", "Key1Type=0",        "Key1Str=",
-    "Key2Type=0",      "Key2Str=",       "Key3Type=0",        "Key3Str=",
-    "Key4Type=0",      "Key4Str=",       "WPAPSK=",           "wifidhcp=1"};
 
 // Counts pauses without waiting; safe from every worker thread.
 class CountingSleeper : public Sleeper {
@@ -28,11 +22,6 @@ class CountingSleeper : public Sleeper {
   void SleepMs(int milliseconds) override { totalMs += milliseconds; }
   std::atomic<long long> totalMs{0};
 };
-
-// A loopback port with nothing listening on it: bound to pick a free number, then closed.
-inline std::uint16_t ClosedPort() {
-  return devsim::ListenTcp("127.0.0.1", 0).Port();
-}
 
 // Simulated devices on loopback, each on its own free port with its own store.
 class SimulatedFleet {
@@ -108,7 +97,7 @@ class CliRunner {
 // The sixteen options as the window's options.ini holds them after an apply over TCP/IP.
 inline std::string WindowOptionsIni() {
   std::string ini;
-  for (const std::string& option : kSixteenOptions) ini += option + "\r\n";
+  for (const std::string& option : kOpenNetworkOptions) ini += option + "\r\n";
   return ini + "[Config]\r\nlocatIP=127.0.0.1\r\nPort=4370\r\n";
 }
 

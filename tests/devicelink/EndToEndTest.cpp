@@ -14,21 +14,18 @@
 #include "devicesim/Link.h"
 #include "devicesim/Simulator.h"
 #include "tests/devicelink/FakeLink.h"
+#include "tests/support/LoopbackPort.h"
 
 namespace quillstone {
 namespace {
 
+using quillstone::testing::ClosedLoopbackPort;
 using quillstone::testing::EventLog;
 using quillstone::testing::FakeArpCacheFlusher;
 using quillstone::testing::FakeProcessTable;
 using quillstone::testing::RecordingSleeper;
 using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
-
-// A loopback port with nothing listening on it: bound to pick a free number, then closed again.
-std::string ClosedLoopbackPort() {
-  return std::to_string(devsim::ListenTcp("127.0.0.1", 0).Port());
-}
 
 class EndToEndTest : public ::testing::Test {
  protected:
@@ -148,7 +145,7 @@ TEST_F(EndToEndTest, RefusedOptionIsRetriedOnceAndCounted) {
 
 TEST_F(EndToEndTest, ClosedPortFailsTheOpening) {
   DeviceHandle = 7;
-  EXPECT_FALSE(OpenNetworkConnection(0, "127.0.0.1", ClosedLoopbackPort()));
+  EXPECT_FALSE(OpenNetworkConnection(0, "127.0.0.1", std::to_string(ClosedLoopbackPort())));
   EXPECT_EQ(DeviceHandle, 0);
 }
 

@@ -26,6 +26,7 @@
 #include "tests/support/FakeMessageBoxes.h"
 #include "tests/support/FakePlatform.h"
 #include "tests/support/LoopbackPort.h"
+#include "tests/support/OpenNetworkOptions.h"
 #include "tests/support/TempDirectory.h"
 
 namespace quillstone::testing {
@@ -36,14 +37,6 @@ inline constexpr std::uint16_t kBeginCode = CAPSTAN_CMD_BEGIN_CONFIG;
 inline constexpr std::uint16_t kEndCode = CAPSTAN_CMD_END_CONFIG;
 inline constexpr std::uint16_t kEndSessionCode = CAPSTAN_CMD_END_SESSION;
 inline constexpr std::uint16_t kRestartCode = CAPSTAN_CMD_RESTART;
-
-// The wireless apply's first worked example: Active, infrastructure, OPEN, NONE, no key
-// group, the device IP by DHCP, the network name "Office".
-inline const OptionList kOpenNetworkOptions = {
-    "WIFI=1",          "SSID=Office",    "NetworkType=Infra", "AuthMode=OPEN",
-    "EncrypType=NONE", "DefaultKeyID=1", "Key1Type=0",        "Key1Str=",
-    "Key2Type=0",      "Key2Str=",       "Key3Type=0",        "Key3Str=",
-    "Key4Type=0",      "Key4Str=",       "WPAPSK=",           "wifidhcp=1"};
 
 // The simulator, started, with its log in its own folder so that a test can see the
 // connection's end as the device saw it.
