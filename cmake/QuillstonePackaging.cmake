@@ -32,40 +32,9 @@ if(TARGET quillstone)
 endif()
 
 if(WIN32)
-  install(FILES ${PROJECT_SOURCE_DIR}/packaging/windows/README.txt DESTINATION .)
-  # What is shipped besides our own code, with its licence: Qt (LGPL 3, which builds on the GPL
-  # 3) with Debian's copyright file for the source the kit was built from, and the compiler's
-  # runtime (GCC's runtime library exception; winpthreads' notice is in mingw-w64's file).
-  install(FILES ${PROJECT_SOURCE_DIR}/packaging/windows/THIRD-PARTY.txt DESTINATION licences)
-  # The licence texts come from the Debian machine that cross-builds the package.
-  if(CMAKE_HOST_UNIX)
-  install(FILES
-                /usr/share/common-licenses/LGPL-3
-                /usr/share/common-licenses/GPL-3
-          DESTINATION licences)
-  install(FILES /usr/share/doc/libqt6core6/copyright DESTINATION licences RENAME qt6-base.copyright)
-  install(FILES /usr/share/doc/gcc-mingw-w64-base/copyright DESTINATION licences
-          RENAME gcc-mingw-w64.copyright)
-  install(FILES /usr/share/doc/mingw-w64-common/copyright DESTINATION licences
-          RENAME mingw-w64.copyright)
-  endif()
-  set(CPACK_GENERATOR ZIP)
+  include(${CMAKE_CURRENT_LIST_DIR}/QuillstonePackageWindows.cmake)
 else()
-  foreach(program ${programs})
-    install(CODE "
-      file(MAKE_DIRECTORY \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}\")
-      file(CREATE_LINK ../${program_dir}/${program}
-           \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/${program}\" SYMBOLIC)")
-  endforeach()
-  set(CPACK_GENERATOR DEB)
-  set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
-  set(CPACK_DEBIAN_PACKAGE_NAME quillstone)
-  set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
-  set(CPACK_DEBIAN_PACKAGE_SECTION utils)
-  # Debian's own Qt; the xcb platform plugin comes with qt6-qpa-plugins.
-  set(CPACK_DEBIAN_PACKAGE_DEPENDS
-      "libqt6widgets6 (>= 6.4.2), libqt6gui6 (>= 6.4.2), libqt6core6 (>= 6.4.2), qt6-qpa-plugins, libc6, libstdc++6")
-  set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Quillstone developers <quillstone@localhost>")
+  include(${CMAKE_CURRENT_LIST_DIR}/QuillstonePackageDebian.cmake)
 endif()
 
 set(CPACK_PACKAGE_NAME Quillstone)
