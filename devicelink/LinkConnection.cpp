@@ -132,15 +132,23 @@ std::string LinkConnection::ReadOption(std::int32_t handle, const std::string& n
 
 bool LinkConnection::WriteOption(std::int32_t handle, const std::string& optionText,
                                  bool scrambleAllowed, bool* alreadyEqual) {
-  if (alreadyEqual) *alreadyEqual = false;
+  const OptionResult result = WriteOptionWithResult(handle, optionText, scrambleAllowed);
+  if (alreadyEqual) *alreadyEqual = result == OptionResult::kUnchanged;
+  return result == OptionResult::kWritten || result == OptionResult::kUnchanged;
+}
+
+OptionResult LinkConnection::WriteOptionWithResult(std::int32_t handle,
+                                                   const std::string& optionText,
+                                                   bool scrambleAllowed) {
   const std::size_t equals = optionText.find('=');
   if (equals != std::string::npos && equals >= 1) {
     const std::string name = optionText.substr(0, equals);
     // A name the read buffer cannot hold: the option fails without anything sent.
-    if (name.size() > kLongestName) return false;
-    if (ReadOption(handle, name) == optionText.substr(equals + 1)) {
-      if (alreadyEqual) *alreadyEqual = true;
-      return true;
+    if (name.size() > kLongestName) return OptionResult::kNotSent;
+    const std::string held = ReadOption(handle, name);
+    // A failed read reads as empty; only the device's own answer may stand for "empty".
+    if (held == optionText.substr(equals + 1) && DeviceAnswered(*commandWord_)) {
+      return OptionResult::kUnchanged;
     }
   }
   const bool scramble =
@@ -156,33 +164,67 @@ bool LinkConnection::WriteOption(std::int32_t handle, const std::string& optionT
       request = MakeRequest(scrambled, kLongestScrambledText + 1);
     }
   }
-  if (!request) return false;
+  if (!request) return OptionResult::kNotSent;
   *commandWord_ = CAPSTAN_CMD_WRITE_OPTION;
   services_.device->SendCmd(handle, *commandWord_, request->buffer.data(), kWriteCapacity,
                             request->length, kWriteTimeoutMs);
-  return *commandWord_ == ReplyOk;
+  return ResultOfReply(*commandWord_);
 }
 
-BatchOutcome LinkConnection::WriteOptionList(const OptionList& options) {
+BatchOutcome LinkConnection::WriteOptionList(const OptionList& options,
+                                             const std::function<bool()>& stop) {
   const std::string probeAnswer = ReadOption(*handle_, kScrambleProbeName);
   BatchOutcome outcome;
   outcome.written = static_cast<int>(options.size());
   *scrambleOptions_ = probeAnswer.empty() || probeAnswer == kProbeAnswerForScrambling;
   for (const std::string& option : options) {
+    if (stop && stop()) {
+      outcome.stopped = true;
+      outcome.written -= static_cast<int>(options.size() - outcome.options.size());
+      break;
+    }
     if (services_.processPendingMessages) services_.processPendingMessages();
-    bool alreadyEqual = false;
-    if (WriteOption(*handle_, option, *scrambleOptions_, &alreadyEqual)) {
-      if (alreadyEqual) ++outcome.alreadyEqual;
-    } else {
+    OptionOutcome& done = outcome.options.emplace_back();
+    done.name = option.substr(0, option.find('='));
+    done.result = WriteOptionWithResult(*handle_, option, *scrambleOptions_);
+    if (done.result == OptionResult::kUnchanged) {
+      ++outcome.alreadyEqual;
+    } else if (done.result != OptionResult::kWritten) {
       ++outcome.retries;
-      if (!WriteOption(*handle_, option, *scrambleOptions_)) {
+      done.retried = true;
+      done.result = WriteOptionWithResult(*handle_, option, *scrambleOptions_);
+      if (done.result != OptionResult::kWritten && done.result != OptionResult::kUnchanged) {
         --outcome.written;
         ++outcome.failed;
       }
     }
+    done.reply = *commandWord_;
     services_.sleeper->SleepMs(kPauseAfterOptionMs);
   }
   return outcome;
+}
+
+OptionResult ResultOfReply(std::uint16_t reply) {
+  switch (reply) {
+    case CAPSTAN_REPLY_OK:
+      return OptionResult::kWritten;
+    case CAPSTAN_REPLY_TIMEOUT:
+      return OptionResult::kNoAnswer;
+    case CAPSTAN_REPLY_TRANSPORT_ERROR:
+    case CAPSTAN_REPLY_UNKNOWN_HANDLE:
+      return OptionResult::kConnectionClosed;
+    case CAPSTAN_REPLY_BAD_FRAME:
+      return OptionResult::kUnreadable;
+    case CAPSTAN_REPLY_BAD_ARGUMENT:
+      return OptionResult::kNotSent;
+    default:
+      return DeviceAnswered(reply) ? OptionResult::kRefused : OptionResult::kNoAnswer;
+  }
+}
+
+bool DeviceAnswered(std::uint16_t reply) {
+  // Codes from 2001 come from the device, codes from 4001 from the library.
+  return reply >= CAPSTAN_REPLY_OK && reply < CAPSTAN_REPLY_TIMEOUT;
 }
 
 std::string ScrambleOptionText(const std::string& optionText, int key) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -11,12 +12,39 @@ namespace quillstone {
 // Ordered option texts; duplicates allowed, order of insertion is order of sending.
 using OptionList = std::vector<std::string>;
 
+// What became of one option, as far as the replies tell.
+enum class OptionResult {
+  kWritten,           // the write was acknowledged
+  kUnchanged,         // the device held the wanted value already; nothing sent
+  kRefused,           // the device answered, but not with success
+  kNoAnswer,          // no reply within the timeout
+  kConnectionClosed,  // the connection is lost (or the library no longer knows it)
+  kUnreadable,        // the device answered something unreadable
+  kNotSent,           // too long for its buffer, or an argument the library refused
+};
+
+// The result a reply code stands for when it ends a write (kWritten for success).
+OptionResult ResultOfReply(std::uint16_t reply);
+
+// True for codes the device itself sends (success or a refusal); false for the library's own
+// codes: no answer, a lost connection, an unreadable answer.
+bool DeviceAnswered(std::uint16_t reply);
+
+struct OptionOutcome {
+  std::string name;  // the text before the first "=", or the whole text without one
+  OptionResult result = OptionResult::kNotSent;
+  std::uint16_t reply = 0;  // the last reply code for the option
+  bool retried = false;
+};
+
 // What one batch did, option by option summed up.
 struct BatchOutcome {
-  int written = 0;       // written or found equal: the window's count
-  int alreadyEqual = 0;  // found equal on the first read, nothing sent
-  int retries = 0;       // second attempts after a refused first one
-  int failed = 0;        // refused twice
+  int written = 0;                     // written or found equal: the window's count
+  int alreadyEqual = 0;                // found equal on the first read, nothing sent
+  int retries = 0;                     // second attempts after a refused first one
+  int failed = 0;                      // refused twice
+  bool stopped = false;                // a stop request ended the batch before its last option
+  std::vector<OptionOutcome> options;  // one per option attempted, in list order
 };
 
 // One device connection: its handle, command word and scrambling decision, and the services
@@ -45,7 +73,15 @@ class LinkConnection {
   std::string ReadOption(std::int32_t handle, const std::string& name);
   bool WriteOption(std::int32_t handle, const std::string& optionText, bool scrambleAllowed,
                    bool* alreadyEqual = nullptr);
-  BatchOutcome WriteOptionList(const OptionList& options);
+  // The same, telling what happened. A wanted value that is empty counts as held without a
+  // write only when the read was answered by the device (an empty value, or the device saying
+  // it has no such option); after no answer or a lost connection the write is sent.
+  OptionResult WriteOptionWithResult(std::int32_t handle, const std::string& optionText,
+                                     bool scrambleAllowed);
+  // `stop`, when given, is asked before each option; once it says true the option in flight
+  // has finished and the batch ends there (stopped).
+  BatchOutcome WriteOptionList(const OptionList& options,
+                               const std::function<bool()>& stop = nullptr);
 
   std::int32_t Handle() const { return *handle_; }
   std::uint16_t LastReply() const { return *commandWord_; }

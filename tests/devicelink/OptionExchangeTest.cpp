@@ -144,10 +144,48 @@ TEST_F(WriteOptionTest, RefusedWriteIsFalse) {
   EXPECT_EQ(CommandWord, 2001);
 }
 
-TEST_F(WriteOptionTest, EmptyValueWithFailedReadCountsAsHeld) {
-  device.Script({NoAnswer()});
+struct EmptyValueCase {
+  const char* name;
+  DeviceReply read;
+  bool writeSent;
+};
+
+void PrintTo(const EmptyValueCase& emptyCase, std::ostream* out) {
+  *out << emptyCase.name;
+}
+
+class EmptyValueTest : public DeviceLinkTest,
+                       public ::testing::WithParamInterface<EmptyValueCase> {};
+
+// Only the device's own answer (an empty value, or no such option) says it holds nothing; a read
+// that got no answer or lost the connection says nothing, so the write goes out.
+TEST_P(EmptyValueTest, CountsAsHeldOnlyOnTheDevicesAnswer) {
+  device.Script({GetParam().read, Refused()});
+  const bool held = WriteOption(kHandle, "Key1Str=", false);
+  if (GetParam().writeSent) {
+    EXPECT_FALSE(held) << "the write's own refusal decides";
+    EXPECT_THAT(device.Codes(), ElementsAre(11, 12));
+  } else {
+    EXPECT_TRUE(held);
+    EXPECT_THAT(device.Codes(), ElementsAre(11));
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    ReadOutcomes, EmptyValueTest,
+    ::testing::Values(EmptyValueCase{"EmptyValue", ValueOf("Key1Str", ""), false},
+                      EmptyValueCase{"NotFound", {CAPSTAN_REPLY_NOT_FOUND, {}}, false},
+                      EmptyValueCase{"Refused", Refused(), false},
+                      EmptyValueCase{"NoAnswer", NoAnswer(), true},
+                      EmptyValueCase{"ConnectionLost", {CAPSTAN_REPLY_TRANSPORT_ERROR, {}}, true},
+                      EmptyValueCase{"Unreadable", {CAPSTAN_REPLY_BAD_FRAME, {}}, true}),
+    [](const ::testing::TestParamInfo<EmptyValueCase>& read) { return read.param.name; });
+
+TEST_F(WriteOptionTest, EmptyValueAfterATimedOutReadIsWrittenAndTheWriteDecides) {
+  device.Script({NoAnswer(), Acknowledged()});
   EXPECT_TRUE(WriteOption(kHandle, "SSID=", false));
-  EXPECT_THAT(device.Codes(), ElementsAre(11));
+  ASSERT_EQ(device.calls.size(), 2u);
+  ExpectWriteRequest(device.calls[1], "SSID=");
 }
 
 TEST_F(WriteOptionTest, EmptyValueOverADeviceValueIsWritten) {
@@ -362,6 +400,56 @@ TEST_F(WriteOptionListTest, DuplicatesAreWrittenInListOrder) {
   ASSERT_EQ(device.calls.size(), 6u);
   ExpectWriteRequest(device.calls[2], "A=1");
   ExpectWriteRequest(device.calls[5], "B=2");
+}
+
+TEST_F(WriteOptionListTest, TellsPerOptionWhatHappened) {
+  LinkConnection link = LinkConnection::ForProcess();
+  device.Script({ValueOf("~OS", "X"),  // probe
+                 ValueOf("A", "1"),    // A equal
+                 ValueOf("B", "0"),
+                 Acknowledged(),  // B written
+                 ValueOf("C", "0"),
+                 Refused(),
+                 ValueOf("C", "0"),
+                 Refused(),  // C refused twice
+                 ValueOf("D", "0"),
+                 NoAnswer(),
+                 NoAnswer(),
+                 NoAnswer(),  // D unanswered
+                 {CAPSTAN_REPLY_TRANSPORT_ERROR, {}},
+                 {CAPSTAN_REPLY_TRANSPORT_ERROR, {}},
+                 {CAPSTAN_REPLY_TRANSPORT_ERROR, {}},
+                 {CAPSTAN_REPLY_TRANSPORT_ERROR, {}}});
+  const BatchOutcome batch = link.WriteOptionList({"A=1", "B=2", "C=3", "D=4", "E=5"});
+  EXPECT_EQ(batch.written, 2);
+  EXPECT_EQ(batch.alreadyEqual, 1);
+  EXPECT_EQ(batch.failed, 3);
+  EXPECT_FALSE(batch.stopped);
+  ASSERT_EQ(batch.options.size(), 5u);
+  const std::vector<OptionResult> results = {batch.options[0].result, batch.options[1].result,
+                                             batch.options[2].result, batch.options[3].result,
+                                             batch.options[4].result};
+  EXPECT_THAT(results,
+              ElementsAre(OptionResult::kUnchanged, OptionResult::kWritten, OptionResult::kRefused,
+                          OptionResult::kNoAnswer, OptionResult::kConnectionClosed));
+  EXPECT_EQ(batch.options[2].name, "C");
+  EXPECT_TRUE(batch.options[2].retried);
+  EXPECT_FALSE(batch.options[1].retried);
+  EXPECT_EQ(batch.options[2].reply, CAPSTAN_REPLY_REFUSED);
+}
+
+TEST_F(WriteOptionListTest, AStopEndsTheBatchAfterTheOptionInFlight) {
+  LinkConnection link = LinkConnection::ForProcess();
+  device.Script(
+      {ValueOf("~OS", "X"), ValueOf("A", "0"), Acknowledged(), ValueOf("B", "0"), Acknowledged()});
+  int asked = 0;
+  const BatchOutcome batch =
+      link.WriteOptionList({"A=1", "B=2", "C=3"}, [&] { return ++asked > 2; });
+  EXPECT_TRUE(batch.stopped);
+  EXPECT_EQ(batch.options.size(), 2u);
+  EXPECT_EQ(batch.written, 2) << "the one never tried is not counted";
+  EXPECT_THAT(device.Codes(), ElementsAre(11, 11, 12, 11, 12));
+  EXPECT_THAT(sleeper.pauses, ElementsAre(100, 100));
 }
 
 struct ProbeCase {

@@ -350,6 +350,24 @@ TEST_F(DeviceFaultTest, EveryReplyDelayedCloseToTheReadTimeoutIsStillTaken) {
   EXPECT_LT(next.total, 1500ms);
 }
 
+TEST_F(DeviceFaultTest, SlowDeviceGetsItsEmptyKeyWrittenWhenTheReadsTimeOut) {
+  // 1200 ms: every read (1000 ms) times out, every write (2000 ms) is answered. A WEP apply
+  // clears the key: the timed-out read is no answer, so the clearing write must go out.
+  devsim::SimulatorConfig config;
+  config.osValue = "LINUX";
+  config.defaults = {{"Key1Str", "OLDKEY1234"}};
+  config.faults.replyDelay = 1200ms;
+  devsim::Simulator& device = StartDevice(config);
+
+  const Action action = Run({"Key1Str="});
+
+  ASSERT_TRUE(action.opened);
+  EXPECT_THAT(DeviceWrites(), ElementsAre("Key1Str="));
+  EXPECT_EQ(device.Option("Key1Str"), "");
+  EXPECT_EQ(action.written, 1) << "counted by the write's own acknowledgement";
+  EXPECT_TRUE(LastConnectionClosed());
+}
+
 TEST_F(DeviceFaultTest, AnswerArrivingAfterItsTimeoutIsNotTakenForTheNextOne) {
   devsim::SimulatorConfig config;
   config.osValue = "LINUX";
