@@ -2,6 +2,7 @@
 
 #include <optional>
 
+#include "devicelink/OptionNames.h"
 #include "platform/Text.h"
 
 namespace quillstone {
@@ -31,38 +32,38 @@ ModemFieldFault Fault(ModemFieldFault::Field field, ModemFieldFault::Box box, co
 void AppendModemType(const ModemForm& form, OptionList& options) {
   if (form.modemText == "NONE" || form.modemIndex < 0) return;
   if (form.connectText == "N" || form.connectText == "NULL") {
-    options.push_back("~MODEM=0");
+    options.push_back(OptionText(option_name::Modem, "0"));
   } else {
-    options.push_back("~MODEM=" + std::to_string(form.modemIndex));
+    options.push_back(OptionText(option_name::Modem, std::to_string(form.modemIndex)));
   }
 }
 
 // Rows 2 to 11: the dial-up account and the timing values.
 void AppendDialConfig(const ModemForm& form, OptionList& options) {
   if (form.connectText == "N") {
-    options.push_back("~MODEM=0");
+    options.push_back(OptionText(option_name::Modem, "0"));
   } else if (form.connectText != "NULL") {
     if (const auto connect = DeviceValueOfPick(form.connectIndex)) {
-      options.push_back("ConnectMODEM=" + std::to_string(*connect));
+      options.push_back(OptionText(option_name::ConnectModem, std::to_string(*connect)));
     }
   }
-  if (form.modemIndex != CdmaModemIndex) options.push_back("APN=" + form.apn);
-  options.push_back("ModemUserName=" + form.userName);
-  options.push_back("ModemPassword=" + form.password);
-  options.push_back("ModemDialNumber=" + form.dialNumber);
+  if (form.modemIndex != CdmaModemIndex) options.push_back(OptionText(option_name::Apn, form.apn));
+  options.push_back(OptionText(option_name::ModemUserName, form.userName));
+  options.push_back(OptionText(option_name::ModemPassword, form.password));
+  options.push_back(OptionText(option_name::ModemDialNumber, form.dialNumber));
   if (form.keepText != "NULL") {
     if (const auto keep = DeviceValueOfPick(form.keepIndex)) {
-      options.push_back("ModemKeepLive=" + std::to_string(*keep));
+      options.push_back(OptionText(option_name::ModemKeepLive, std::to_string(*keep)));
     }
   }
-  options.push_back("AutoUPLogTime=" + form.autoUploadTime);
+  options.push_back(OptionText(option_name::AutoUpLogTime, form.autoUploadTime));
   if (form.checkModeText != "NONE") {
     if (const auto checkMode = DeviceValueOfPick(form.checkModeIndex)) {
-      options.push_back("AuthServerCheckMode=" + std::to_string(*checkMode));
+      options.push_back(OptionText(option_name::AuthServerCheckMode, std::to_string(*checkMode)));
     }
   }
-  options.push_back("AuthServerREQ=" + form.authServerRequest);
-  options.push_back("ASTimeOut=" + form.authServerTimeout);
+  options.push_back(OptionText(option_name::AuthServerReq, form.authServerRequest));
+  options.push_back(OptionText(option_name::AsTimeOut, form.authServerTimeout));
 }
 
 // Rows 12 and 13: the authentication server, by address or by name.
@@ -73,18 +74,18 @@ std::optional<ModemFieldFault> AppendAuthServer(const ModemForm& form, OptionLis
     if (AddressMissing(form.authServerIp)) {
       return Fault(Field::AuthServerIp, Box::NoticeWarning, "not Set IPaddress!");
     }
-    options.push_back("AuthServerIP=" + form.authServerIp);
-    options.push_back("DNS=" + form.dnsIp);
-    options.push_back("URL=" + form.url);
+    options.push_back(OptionText(option_name::AuthServerIp, form.authServerIp));
+    options.push_back(OptionText(option_name::Dns, form.dnsIp));
+    options.push_back(OptionText(option_name::Url, form.url));
   }
   if (form.dnsType) {
     if (AddressMissing(form.dnsIp)) {
       return Fault(Field::DnsIp, Box::Plain, "DNSIPEdit not null");
     }
     if (form.url.empty()) return Fault(Field::Url, Box::Plain, "URLEdit not null");
-    options.push_back("DNS=" + form.dnsIp);
-    options.push_back("URL=" + form.url);
-    options.push_back("AuthServerIP=" + form.authServerIp);
+    options.push_back(OptionText(option_name::Dns, form.dnsIp));
+    options.push_back(OptionText(option_name::Url, form.url));
+    options.push_back(OptionText(option_name::AuthServerIp, form.authServerIp));
   }
   return std::nullopt;
 }
@@ -109,7 +110,7 @@ ModemOptionResult BuildModemOptionList(const ModemForm& form, ModemTransport tra
     result.options.clear();  // nothing of a failed list may reach the device
     return result;
   }
-  if (tcp) result.options.push_back("~AuthServer=1");
+  if (tcp) result.options.push_back(OptionText(option_name::AuthServer, "1"));
   return result;
 }
 

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <string_view>
 
+#include "devicelink/OptionNames.h"
 #include "platform/Text.h"
 #include "wireless/WirelessKeys.h"
 
@@ -21,9 +22,9 @@ bool IsOneOf(const std::string& text, const std::string_view (&choices)[N]) {
 }
 
 void AppendKey(OptionList& options, int key, const std::string& type, const std::string& value) {
-  const std::string number = std::to_string(key);
-  options.push_back("Key" + number + "Type=" + type);
-  options.push_back("Key" + number + "Str=" + value);
+  const auto index = static_cast<std::size_t>(key - 1);
+  options.push_back(OptionText(option_name::KeyType.at(index), type));
+  options.push_back(OptionText(option_name::KeyStr.at(index), value));
 }
 
 // Clears every WEP key on the device: type 0 and an empty key for keys 1 to 4.
@@ -34,7 +35,7 @@ void AppendEmptyKeys(OptionList& options) {
 void AppendWepBlock(const WirelessForm& form, OptionList& options) {
   for (int key = 1; key <= KeyCount; ++key) {
     if (form.keyMarkers[static_cast<std::size_t>(key - 1)]) {
-      options.push_back("DefaultKeyID=" + std::to_string(key));
+      options.push_back(OptionText(option_name::DefaultKeyId, std::to_string(key)));
     }
   }
   const bool formatChosen = form.passwordModeIndex >= 0 && form.passwordModeIndex < NoKeyFormat;
@@ -49,28 +50,28 @@ void AppendWepBlock(const WirelessForm& form, OptionList& options) {
       }
     }
   }
-  options.push_back("WPAPSK=");
+  options.push_back(OptionText(option_name::WpaPsk, ""));
 }
 
 void AppendWpaBlock(const WirelessForm& form, OptionList& options) {
-  options.push_back("WPAPSK=" + TrimBlanks(form.passphrase));
+  options.push_back(OptionText(option_name::WpaPsk, TrimBlanks(form.passphrase)));
   AppendEmptyKeys(options);
 }
 
 void AppendNoKeyBlock(OptionList& options) {
-  options.push_back("DefaultKeyID=1");
+  options.push_back(OptionText(option_name::DefaultKeyId, "1"));
   AppendEmptyKeys(options);
-  options.push_back("WPAPSK=");
+  options.push_back(OptionText(option_name::WpaPsk, ""));
 }
 
 void AppendIpSettings(const IpSettings& settings, OptionList& options) {
   if (settings.radio == "0") {
-    options.push_back("wifidhcp=1");
+    options.push_back(OptionText(option_name::WifiDhcp, "1"));
   } else if (settings.radio == "1") {
-    options.push_back("wifidhcp=0");
-    options.push_back("wifiip=" + settings.address);
-    options.push_back("wifimask=" + settings.mask);
-    options.push_back("wifigateway=" + settings.gateway);
+    options.push_back(OptionText(option_name::WifiDhcp, "0"));
+    options.push_back(OptionText(option_name::WifiIp, settings.address));
+    options.push_back(OptionText(option_name::WifiMask, settings.mask));
+    options.push_back(OptionText(option_name::WifiGateway, settings.gateway));
   }
 }
 
@@ -80,25 +81,25 @@ OptionList BuildWirelessOptionList(const WirelessForm& form,
                                    const std::function<IpSettings()>& loadIpSettings) {
   OptionList options;
   if (form.active) {
-    options.push_back("WIFI=1");
-    options.push_back("SSID=" + TrimBlanks(form.networkName));
+    options.push_back(OptionText(option_name::Wifi, "1"));
+    options.push_back(OptionText(option_name::Ssid, TrimBlanks(form.networkName)));
     if (form.modelIndex == 0) {
-      options.push_back("NetworkType=Infra");
+      options.push_back(OptionText(option_name::NetworkType, "Infra"));
     } else if (form.modelIndex == 1) {
-      options.push_back("NetworkType=Adhoc");
+      options.push_back(OptionText(option_name::NetworkType, "Adhoc"));
     }
     if (IsOneOf(form.authenticationText, AuthenticationModes)) {
-      options.push_back("AuthMode=" + form.authenticationText);
+      options.push_back(OptionText(option_name::AuthMode, form.authenticationText));
     }
     if (IsOneOf(form.encryptionText, EncryptionTypes)) {
-      options.push_back("EncrypType=" + form.encryptionText);
+      options.push_back(OptionText(option_name::EncrypType, form.encryptionText));
     }
     // Both blocks go out when both groups are enabled, WEP first.
     if (form.wepGroupEnabled) AppendWepBlock(form, options);
     if (form.wpaGroupEnabled) AppendWpaBlock(form, options);
     if (!form.wepGroupEnabled && !form.wpaGroupEnabled) AppendNoKeyBlock(options);
   } else {
-    options.push_back("WIFI=0");
+    options.push_back(OptionText(option_name::Wifi, "0"));
   }
   AppendIpSettings(loadIpSettings(), options);
   return options;
