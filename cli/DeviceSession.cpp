@@ -4,6 +4,7 @@
 #include <map>
 
 #include "devicelink/DeviceConnection.h"
+#include "devicelink/OptionNames.h"
 #include "devicelink/PunParam.h"
 
 namespace quillstone::cli {
@@ -11,6 +12,8 @@ namespace {
 
 constexpr std::chrono::milliseconds kFirstBackoff{200};
 constexpr std::chrono::milliseconds kLongestBackoff{2000};
+// The library fails a refused connection at once and gives up on a silent peer after 2.5 s.
+constexpr std::chrono::milliseconds kOpeningGaveUp{2000};
 
 double SecondsSince(SteadyClock::time_point start, const ClockNow& now) {
   return std::chrono::duration<double>(now() - start).count();
@@ -25,6 +28,35 @@ bool InBracket(LinkConnection& link, const DeviceAddress& address, Work work) {
   link.EndDeviceConfig();
   link.Close();
   return true;
+}
+
+// Name and wanted value per name, the last of a repeated name winning; names in first order.
+struct WantedValues {
+  std::map<std::string, std::string> value;
+  std::vector<std::string> order;
+};
+
+WantedValues Wanted(const OptionList& options) {
+  WantedValues wanted;
+  for (const std::string& option : options) {
+    const std::size_t equals = option.find('=');
+    if (equals == std::string::npos || equals == 0) continue;
+    const std::string name = option.substr(0, equals);
+    if (wanted.value.insert_or_assign(name, option.substr(equals + 1)).second) {
+      wanted.order.push_back(name);
+    }
+  }
+  return wanted;
+}
+
+// Held as the writer decides before it skips: the device's own answer, value or "no such
+// option" (which reads as empty).
+bool Holds(const LinkConnection& link, const std::string& read, const std::string& wanted) {
+  return read == wanted && DeviceAnswered(link.LastReply());
+}
+
+std::string Quoted(const std::string& name, const std::string& value, bool showSecrets) {
+  return "'" + ShownValue(name, value, showSecrets) + "'";
 }
 
 }  // namespace
@@ -61,30 +93,126 @@ bool OpenWithBackoff(const std::function<bool()>& tryOpen, Sleeper& sleeper, con
   }
 }
 
-std::vector<std::string> FindMismatches(LinkConnection& link, const OptionList& options) {
-  std::map<std::string, std::string> wanted;
-  std::vector<std::string> order;
-  for (const std::string& option : options) {
-    const std::size_t equals = option.find('=');
-    if (equals == std::string::npos || equals == 0) continue;
-    const std::string name = option.substr(0, equals);
-    if (wanted.insert_or_assign(name, option.substr(equals + 1)).second) order.push_back(name);
+std::string ShownValue(const std::string& name, const std::string& value, bool showSecrets) {
+  if (showSecrets || value.empty() || !IsSecretOption(name)) return value;
+  return kMask;
+}
+
+std::string CannotConnectReason(std::chrono::milliseconds tookToFail) {
+  return std::string(kCannotConnect) +
+         (tookToFail >= kOpeningGaveUp ? " (timed out)" : " (refused)");
+}
+
+std::string FailureText(OptionResult result) {
+  switch (result) {
+    case OptionResult::kRefused:
+      return "refused by the device (twice)";
+    case OptionResult::kNoAnswer:
+      return "no answer within the timeout";
+    case OptionResult::kConnectionClosed:
+      return "connection closed";
+    case OptionResult::kUnreadable:
+      return "the device's answer was unreadable";
+    case OptionResult::kNotSent:
+      return "too long to send";
+    case OptionResult::kWritten:
+    case OptionResult::kUnchanged:
+      break;
   }
+  return {};
+}
+
+std::vector<std::string> FindMismatches(LinkConnection& link, const OptionList& options,
+                                        bool showSecrets) {
+  const WantedValues wanted = Wanted(options);
   std::vector<std::string> mismatches;
-  for (const std::string& name : order) {
-    // Compared as the writer compares before it skips: a failed read reads as empty, so an
-    // empty wanted value matches an option the device does not have.
-    const std::string value = link.ReadOption(name);
-    if (value == wanted[name]) continue;
+  for (const std::string& name : wanted.order) {
+    const std::string& value = wanted.value.at(name);
+    const std::string read = link.ReadOption(name);
+    if (Holds(link, read, value)) continue;
+    const std::string head = name + ": wanted " + Quoted(name, value, showSecrets);
     if (link.LastReply() != ReplyOk) {
-      mismatches.push_back(name + ": wanted '" + wanted[name] + "', the read failed (reply " +
-                           std::to_string(link.LastReply()) + ")");
+      mismatches.push_back(head + ", the read failed (reply " + std::to_string(link.LastReply()) +
+                           ")");
     } else {
-      mismatches.push_back(name + ": wanted '" + wanted[name] + "', read '" + value + "'");
+      mismatches.push_back(head + ", read " + Quoted(name, read, showSecrets));
     }
   }
   return mismatches;
 }
+
+std::vector<std::string> FindChanges(LinkConnection& link, const OptionList& options,
+                                     bool showSecrets, bool& allRead) {
+  const WantedValues wanted = Wanted(options);
+  std::vector<std::string> changes;
+  allRead = true;
+  for (const std::string& name : wanted.order) {
+    const std::string& value = wanted.value.at(name);
+    const std::string read = link.ReadOption(name);
+    if (Holds(link, read, value)) continue;
+    std::string now;
+    if (link.LastReply() == ReplyOk) {
+      now = Quoted(name, read, showSecrets);
+    } else if (DeviceAnswered(link.LastReply())) {
+      now = "(none)";
+    } else {
+      now = "(no answer)";
+      allRead = false;
+    }
+    changes.push_back(name + ": " + now + " -> " + Quoted(name, value, showSecrets));
+  }
+  return changes;
+}
+
+namespace {
+
+void SumUp(const BatchOutcome& batch, const OptionList& options, DeviceReport& report) {
+  report.retries = batch.retries;
+  const OptionOutcome* firstFailure = nullptr;
+  for (const OptionOutcome& option : batch.options) {
+    OptionReport& line = report.optionResults.emplace_back();
+    line.name = option.name;
+    if (option.result == OptionResult::kWritten) {
+      ++report.written;
+      line.result = "written";
+    } else if (option.result == OptionResult::kUnchanged) {
+      ++report.unchanged;
+      line.result = "unchanged";
+    } else {
+      ++report.failed;
+      line.result = "failed";
+      line.why = FailureText(option.result);
+      if (!firstFailure) firstFailure = &option;
+    }
+  }
+  for (std::size_t i = batch.options.size(); i < options.size(); ++i) {
+    report.optionResults.push_back({options[i].substr(0, options[i].find('=')), "not tried", {}});
+  }
+  if (firstFailure) {
+    report.problem = firstFailure->name + ": " + FailureText(firstFailure->result);
+    if (report.failed > 1) {
+      report.problem += " (" + std::to_string(report.failed) + " of " +
+                        std::to_string(report.options) + " options failed)";
+    }
+  }
+}
+
+bool ShouldRestart(const ApplySettings& settings, const BatchOutcome& batch,
+                   const OptionList& options, int written) {
+  if (batch.stopped || batch.written != static_cast<int>(options.size())) return false;
+  if (settings.interrupted && settings.interrupted()) return false;
+  switch (settings.restart) {
+    case RestartPolicy::kAlways:
+      return true;
+    case RestartPolicy::kChanged:
+      return written > 0;
+    case RestartPolicy::kNever:
+      return false;
+  }
+  return false;
+}
+
+}  // namespace
 
 DeviceReport ApplyToDevice(const DeviceJob& job, const ApplySettings& settings,
                            const LinkServices& services, const ClockNow& now) {
@@ -92,20 +220,38 @@ DeviceReport ApplyToDevice(const DeviceJob& job, const ApplySettings& settings,
   DeviceReport report;
   report.device = job.address.Name();
   report.options = static_cast<int>(job.options.size());
+  report.startSeconds = std::chrono::duration<double>(start - settings.runStart).count();
   LinkConnection link(services);
   BatchOutcome batch;
+  bool allRead = true;
   const bool opened = InBracket(link, job.address, [&] {
-    batch = link.WriteOptionList(job.options);
-    if (batch.written == report.options && settings.restart) link.RestartDevice();
+    if (settings.check) {
+      report.changes = FindChanges(link, job.options, settings.showSecrets, allRead);
+      return;
+    }
+    batch = link.WriteOptionList(job.options, settings.interrupted);
+    SumUp(batch, job.options, report);
+    if (ShouldRestart(settings, batch, job.options, report.written)) {
+      link.RestartDevice();
+      report.restarted = true;
+    }
   });
-  report.written = batch.written;
-  report.alreadyEqual = batch.alreadyEqual;
-  report.retries = batch.retries;
+  report.interrupted = batch.stopped;
   if (!opened) {
-    report.problem = kCannotConnect;
-  } else if (batch.written != report.options) {
     report.problem =
-        std::to_string(batch.failed) + " of " + std::to_string(report.options) + " options refused";
+        CannotConnectReason(std::chrono::duration_cast<std::chrono::milliseconds>(now() - start));
+  } else if (settings.check) {
+    if (allRead) {
+      report.outcome = Outcome::kChecked;
+    } else {
+      report.problem = "a read got no answer";
+    }
+  } else if (batch.stopped) {
+    report.outcome = Outcome::kInterrupted;
+    report.problem = "interrupted after " + std::to_string(batch.options.size()) + " of " +
+                     std::to_string(report.options) + " options";
+  } else if (batch.written != report.options) {
+    // the problem names the first failing option
   } else if (!settings.verify) {
     report.outcome = Outcome::kDone;
   } else {
@@ -113,16 +259,18 @@ DeviceReport ApplyToDevice(const DeviceJob& job, const ApplySettings& settings,
     LinkConnection check(services);
     const bool back = OpenWithBackoff([&] { return OpenDevice(check, job.address); },
                                       *services.sleeper, now, settings.verifyTimeout);
+    report.verify = "failed";
     if (!back) {
       report.problem = "no answer within " + std::to_string(settings.verifyTimeout.count()) +
                        " ms of the restart";
     } else {
       check.BeginDeviceConfig();
-      report.mismatches = FindMismatches(check, job.options);
+      report.mismatches = FindMismatches(check, job.options, settings.showSecrets);
       check.EndDeviceConfig();
       check.Close();
       if (report.mismatches.empty()) {
         report.outcome = Outcome::kVerified;
+        report.verify = "verified";
       } else {
         report.problem = std::to_string(report.mismatches.size()) + " options differ";
       }

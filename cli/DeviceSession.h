@@ -15,25 +15,49 @@ namespace quillstone::cli {
 using SteadyClock = std::chrono::steady_clock;
 using ClockNow = std::function<SteadyClock::time_point()>;
 
-enum class Outcome { kDone, kVerified, kFailed };
+enum class Outcome { kDone, kVerified, kChecked, kFailed, kInterrupted, kNotStarted };
+
+enum class RestartPolicy { kAlways, kChanged, kNever };
+
+// One option of the list as the device took it (values are left out: they may be secret).
+struct OptionReport {
+  std::string name;
+  std::string result;  // "written", "unchanged", "failed" or "not tried"
+  std::string why;     // for "failed": what happened, in the report's words
+};
 
 struct DeviceReport {
   std::string device;
   Outcome outcome = Outcome::kFailed;
   int options = 0;
-  int written = 0;       // written or already equal
-  int alreadyEqual = 0;  // skipped as already equal
+  int written = 0;    // writes the device acknowledged
+  int unchanged = 0;  // already equal, nothing sent
+  int failed = 0;     // refused twice, unanswered or lost
   int retries = 0;
+  bool restarted = false;
+  std::string verify = "not asked";  // "not asked", "verified", "failed"
+  bool interrupted = false;
+  double startSeconds = 0;  // from the start of the run
   double seconds = 0;
-  std::string problem;                  // why it failed
+  std::string problem;                  // why it failed: the first failing option and what
   std::vector<std::string> mismatches;  // what the verification found
+  std::vector<std::string> changes;     // --check: what would change
+  std::vector<OptionReport> optionResults;
 };
 
 struct ApplySettings {
-  bool restart = true;
+  RestartPolicy restart = RestartPolicy::kAlways;
   bool verify = false;
+  bool check = false;        // read and compare only: nothing written, no restart
+  bool showSecrets = false;  // otherwise secret values are masked in every text
   std::chrono::milliseconds verifyTimeout{60000};
+  // Asked between options and before the restart: true once the run is being interrupted.
+  std::function<bool()> interrupted;
+  SteadyClock::time_point runStart{};
 };
+
+// The value as the CLI shows it: masked for a secret option unless secrets are shown.
+std::string ShownValue(const std::string& name, const std::string& value, bool showSecrets);
 
 struct DeviceJob {
   DeviceAddress address;
@@ -41,6 +65,13 @@ struct DeviceJob {
 };
 
 inline constexpr const char* kCannotConnect = "can not connect with device";
+inline constexpr const char* kMask = "********";
+
+// Why an opening failed: refused at once, or no handshake within the library's budget.
+std::string CannotConnectReason(std::chrono::milliseconds tookToFail);
+
+// The report's words for an option result that is a failure.
+std::string FailureText(OptionResult result);
 
 // The opening's housekeeping, once for the whole run rather than once per device: the ARP
 // flush when any device is on TCP, the serial watcher ended when any is on a serial line.
@@ -56,8 +87,15 @@ bool OpenWithBackoff(const std::function<bool()>& tryOpen, Sleeper& sleeper, con
 
 // Reads every option of the list back and describes each one whose value differs; for a name
 // listed twice the last value counts. "~" options compare their plain value, as the device
-// stores it; a failed read compares as an empty value, as in the writer's skip.
-std::vector<std::string> FindMismatches(LinkConnection& link, const OptionList& options);
+// stores it; a read the device refused compares as an empty value, as in the writer's skip,
+// while a read without an answer matches nothing.
+std::vector<std::string> FindMismatches(LinkConnection& link, const OptionList& options,
+                                        bool showSecrets = false);
+
+// Reads every option and describes each one the apply would write: "name: 'device' -> 'wanted'".
+// False in `allRead` when a read got no answer from the device.
+std::vector<std::string> FindChanges(LinkConnection& link, const OptionList& options,
+                                     bool showSecrets, bool& allRead);
 
 // The window's apply for one device: open, begin, the batch, restart after full success,
 // end, close; then, when asked, wait for the device and compare.

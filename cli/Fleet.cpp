@@ -5,6 +5,7 @@
 #include <map>
 #include <mutex>
 #include <string>
+#include <system_error>
 #include <thread>
 
 namespace quillstone::cli {
@@ -26,7 +27,7 @@ std::vector<std::vector<std::size_t>> GroupByLine(const std::vector<DeviceJob>& 
 
 std::vector<DeviceReport> RunFleet(const std::vector<DeviceJob>& jobs, int parallel,
                                    const std::function<DeviceReport(const DeviceJob&)>& work,
-                                   const FleetObserver& observer) {
+                                   const FleetObserver& observer, const FleetControl& control) {
   const std::vector<std::vector<std::size_t>> groups = GroupByLine(jobs);
   std::vector<DeviceReport> reports(jobs.size());
   std::atomic<std::size_t> nextGroup{0};
@@ -36,19 +37,41 @@ std::vector<DeviceReport> RunFleet(const std::vector<DeviceJob>& jobs, int paral
     std::lock_guard lock(observerMutex);
     listener(what);
   };
+  const auto runOne = [&](std::size_t index) {
+    DeviceReport& report = reports[index];
+    if (control.interrupted && control.interrupted()) {
+      report.device = jobs[index].address.Name();
+      report.options = static_cast<int>(jobs[index].options.size());
+      report.outcome = Outcome::kNotStarted;
+      report.problem = kNotStarted;
+      return;
+    }
+    tell(observer.started, jobs[index]);
+    try {
+      report = work(jobs[index]);
+    } catch (const std::exception& error) {
+      report = {};
+      report.device = jobs[index].address.Name();
+      report.options = static_cast<int>(jobs[index].options.size());
+      report.problem = std::string("internal error: ") + error.what();
+    }
+    tell(observer.finished, report);
+  };
   const auto worker = [&] {
     for (std::size_t group = nextGroup++; group < groups.size(); group = nextGroup++) {
-      for (const std::size_t index : groups[group]) {
-        tell(observer.started, jobs[index]);
-        reports[index] = work(jobs[index]);
-        tell(observer.finished, reports[index]);
-      }
+      for (const std::size_t index : groups[group]) runOne(index);
     }
   };
   const std::size_t workers =
       std::min(groups.size(), static_cast<std::size_t>(std::max(parallel, 1)));
   std::vector<std::thread> threads;
-  for (std::size_t i = 1; i < workers; ++i) threads.emplace_back(worker);
+  for (std::size_t i = 1; i < workers; ++i) {
+    try {
+      threads.push_back(control.startWorker ? control.startWorker(worker) : std::thread(worker));
+    } catch (const std::system_error&) {
+      break;  // the ones running share the rest
+    }
+  }
   if (workers > 0) worker();  // the calling thread is one of them
   for (std::thread& thread : threads) thread.join();
   return reports;

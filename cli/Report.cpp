@@ -1,11 +1,16 @@
 #include "cli/Report.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdio>
+#include <ctime>
 #include <nlohmann/json.hpp>
 #include <sstream>
 
+#include <quillstone/Version.h>
+#include "platform/AppError.h"
+#include "platform/FileReplace.h"
 #include "platform/IniFile.h"
 
 namespace quillstone::cli {
@@ -17,6 +22,12 @@ std::string Fixed(double value, int decimals) {
   return text;
 }
 
+double Rounded(double seconds) {
+  return std::round(seconds * 1000) / 1000;
+}
+
+}  // namespace
+
 std::string CsvField(const std::string& text) {
   if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
   std::string quoted = "\"";
@@ -25,10 +36,9 @@ std::string CsvField(const std::string& text) {
 }
 
 bool Succeeded(const DeviceReport& report) {
-  return report.outcome != Outcome::kFailed;
+  return report.outcome == Outcome::kDone || report.outcome == Outcome::kVerified ||
+         report.outcome == Outcome::kChecked;
 }
-
-}  // namespace
 
 std::string OutcomeName(Outcome outcome) {
   switch (outcome) {
@@ -36,32 +46,76 @@ std::string OutcomeName(Outcome outcome) {
       return "done";
     case Outcome::kVerified:
       return "verified";
+    case Outcome::kChecked:
+      return "checked";
     case Outcome::kFailed:
       return "failed";
+    case Outcome::kInterrupted:
+      return "interrupted";
+    case Outcome::kNotStarted:
+      return "not started";
   }
   return {};
 }
 
-ProgressDisplay::ProgressDisplay(std::ostream& out, bool terminal, std::size_t total, ClockNow now)
-    : out_(out), terminal_(terminal), total_(total), now_(std::move(now)), start_(now_()) {}
+std::string DeviceLine(const DeviceReport& report) {
+  std::string line = report.device + ' ' + OutcomeName(report.outcome);
+  if (report.outcome == Outcome::kChecked) {
+    line += ": " + std::to_string(report.changes.size()) + " of " + std::to_string(report.options) +
+            " options would change";
+  } else {
+    line += ": " + std::to_string(report.written) + " written, " +
+            std::to_string(report.unchanged) + " unchanged, " + std::to_string(report.failed) +
+            " failed, " + std::to_string(report.retries) + " retries";
+  }
+  line += ", " + Fixed(report.seconds, 2) + " s";
+  if (!report.problem.empty()) line += ": " + report.problem;
+  return line;
+}
+
+ProgressDisplay::ProgressDisplay(std::ostream& out, bool terminal, bool quiet, std::size_t total,
+                                 ClockNow now)
+    : out_(out),
+      terminal_(terminal),
+      quiet_(quiet),
+      total_(total),
+      now_(std::move(now)),
+      start_(now_()) {}
 
 void ProgressDisplay::Started() {
+  std::lock_guard lock(mutex_);
   ++inFlight_;
   if (terminal_) Redraw();
 }
 
 void ProgressDisplay::Finished(const DeviceReport& report) {
+  std::lock_guard lock(mutex_);
   --inFlight_;
-  ++(Succeeded(report) ? done_ : failed_);
+  const bool good = Succeeded(report);
+  ++(good ? done_ : failed_);
   if (terminal_) {
+    // A failure is listed as it happens, above the live line.
+    if (!good) {
+      ClearLine();
+      out_ << DeviceLine(report) << '\n';
+    }
     Redraw();
     return;
   }
-  out_ << report.device << ' ' << OutcomeName(report.outcome) << ' ' << report.written << '/'
-       << report.options << " written, " << report.alreadyEqual << " skipped, " << report.retries
-       << " retries, " << Fixed(report.seconds, 2) << " s"
-       << (report.problem.empty() ? "" : ": " + report.problem) << '\n';
+  if (quiet_ && good) return;
+  out_ << DeviceLine(report) << '\n';
   out_.flush();
+}
+
+void ProgressDisplay::Tick() {
+  std::lock_guard lock(mutex_);
+  if (terminal_ && !closed_) Redraw();
+}
+
+void ProgressDisplay::ClearLine() {
+  if (lastWidth_ == 0) return;
+  out_ << '\r' << std::string(lastWidth_, ' ') << '\r';
+  lastWidth_ = 0;
 }
 
 void ProgressDisplay::Redraw() {
@@ -85,77 +139,175 @@ void ProgressDisplay::Redraw() {
 }
 
 void ProgressDisplay::Close() {
+  std::lock_guard lock(mutex_);
   if (terminal_ && lastWidth_ > 0) out_ << '\n';
+  closed_ = true;
   out_.flush();
 }
 
-void WriteSummaryTable(std::ostream& out, const std::vector<DeviceReport>& reports) {
+void WriteSummaryTable(std::ostream& out, const std::vector<DeviceReport>& reports, bool quiet) {
   std::size_t deviceWidth = 6;
   for (const DeviceReport& report : reports)
     deviceWidth = std::max(deviceWidth, report.device.size());
-  const auto row = [&](const std::string& device, const std::string& result,
-                       const std::string& written, const std::string& skipped,
-                       const std::string& retries, const std::string& seconds,
-                       const std::string& problem) {
-    char text[256];
-    std::snprintf(text, sizeof text, "%-*s  %-8s  %7s  %7s  %7s  %7s  ",
-                  static_cast<int>(deviceWidth), device.c_str(), result.c_str(), written.c_str(),
-                  skipped.c_str(), retries.c_str(), seconds.c_str());
-    out << text << problem << '\n';
-  };
-  row("device", "result", "written", "skipped", "retries", "seconds", "problem");
+  const auto row =
+      [&](const std::string& device, const std::string& result, const std::string& written,
+          const std::string& unchanged, const std::string& failed, const std::string& retries,
+          const std::string& restarted, const std::string& seconds, const std::string& problem) {
+        char text[512];
+        std::snprintf(text, sizeof text, "%-*s  %-11s  %7s  %9s  %6s  %7s  %9s  %7s  ",
+                      static_cast<int>(deviceWidth), device.c_str(), result.c_str(),
+                      written.c_str(), unchanged.c_str(), failed.c_str(), retries.c_str(),
+                      restarted.c_str(), seconds.c_str());
+        out << text << problem << '\n';
+      };
   std::size_t succeeded = 0;
+  std::size_t interrupted = 0;
+  if (!quiet) {
+    row("device", "result", "written", "unchanged", "failed", "retries", "restarted", "seconds",
+        "problem");
+  }
   for (const DeviceReport& report : reports) {
-    row(report.device, OutcomeName(report.outcome), std::to_string(report.written),
-        std::to_string(report.alreadyEqual), std::to_string(report.retries),
-        Fixed(report.seconds, 2), report.problem);
-    for (const std::string& mismatch : report.mismatches) out << "    " << mismatch << '\n';
     if (Succeeded(report)) ++succeeded;
+    if (report.outcome == Outcome::kInterrupted || report.outcome == Outcome::kNotStarted) {
+      ++interrupted;
+    }
+    if (quiet) continue;
+    row(report.device, OutcomeName(report.outcome), std::to_string(report.written),
+        std::to_string(report.unchanged), std::to_string(report.failed),
+        std::to_string(report.retries), report.restarted ? "yes" : "no", Fixed(report.seconds, 2),
+        report.problem);
+    for (const std::string& mismatch : report.mismatches) out << "    " << mismatch << '\n';
+    for (const std::string& change : report.changes) out << "    " << change << '\n';
+  }
+  if (succeeded != reports.size()) {
+    out << "Devices that did not succeed:\n";
+    for (const DeviceReport& report : reports) {
+      if (!Succeeded(report)) out << "  " << report.device << ": " << report.problem << '\n';
+    }
   }
   out << succeeded << " of " << reports.size() << " devices succeeded, "
-      << reports.size() - succeeded << " failed\n";
+      << reports.size() - succeeded << " failed";
+  if (interrupted > 0) out << " (" << interrupted << " interrupted or not started)";
+  out << '\n';
+}
+
+std::string UtcNow() {
+  const std::time_t now = std::time(nullptr);
+  std::tm parts{};
+#ifdef _WIN32
+  gmtime_s(&parts, &now);
+#else
+  gmtime_r(&now, &parts);
+#endif
+  char text[32];
+  std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &parts);
+  return text;
 }
 
 std::string CsvReport(const std::vector<DeviceReport>& reports) {
-  std::string csv = "device,result,options,written,skipped,retries,seconds,problem,mismatches\n";
+  std::string csv =
+      "device,result,options,written,unchanged,failed,retries,restarted,verify,seconds,problem,"
+      "mismatches\n";
   for (const DeviceReport& report : reports) {
     std::string mismatches;
     for (const std::string& mismatch : report.mismatches) {
       mismatches += (mismatches.empty() ? "" : "; ") + mismatch;
     }
-    csv += CsvField(report.device) + "," + OutcomeName(report.outcome) + "," +
+    csv += CsvField(report.device) + "," + CsvField(OutcomeName(report.outcome)) + "," +
            std::to_string(report.options) + "," + std::to_string(report.written) + "," +
-           std::to_string(report.alreadyEqual) + "," + std::to_string(report.retries) + "," +
-           Fixed(report.seconds, 3) + "," + CsvField(report.problem) + "," + CsvField(mismatches) +
-           "\n";
+           std::to_string(report.unchanged) + "," + std::to_string(report.failed) + "," +
+           std::to_string(report.retries) + "," + (report.restarted ? "yes" : "no") + "," +
+           CsvField(report.verify) + "," + Fixed(report.seconds, 3) + "," +
+           CsvField(report.problem) + "," + CsvField(mismatches) + "\n";
   }
   return csv;
 }
 
-std::string JsonReport(const std::vector<DeviceReport>& reports) {
+std::string JsonReport(const std::vector<DeviceReport>& reports, const RunRecord& run) {
   nlohmann::json devices = nlohmann::json::array();
   std::size_t succeeded = 0;
   for (const DeviceReport& report : reports) {
+    nlohmann::json options = nlohmann::json::array();
+    for (const OptionReport& option : report.optionResults) {
+      nlohmann::json entry = {{"name", option.name}, {"result", option.result}};
+      if (!option.why.empty()) entry["why"] = option.why;
+      options.push_back(entry);
+    }
     devices.push_back({{"device", report.device},
                        {"result", OutcomeName(report.outcome)},
                        {"options", report.options},
                        {"written", report.written},
-                       {"skipped", report.alreadyEqual},
+                       {"unchanged", report.unchanged},
+                       {"failed", report.failed},
                        {"retries", report.retries},
-                       {"seconds", std::round(report.seconds * 1000) / 1000},
+                       {"restarted", report.restarted},
+                       {"verify", report.verify},
+                       {"interrupted", report.interrupted},
+                       {"startSeconds", Rounded(report.startSeconds)},
+                       {"seconds", Rounded(report.seconds)},
                        {"problem", report.problem},
-                       {"mismatches", report.mismatches}});
+                       {"mismatches", report.mismatches},
+                       {"changes", report.changes},
+                       {"optionResults", options}});
     if (Succeeded(report)) ++succeeded;
   }
-  const nlohmann::json document = {
-      {"devices", devices}, {"succeeded", succeeded}, {"failed", reports.size() - succeeded}};
+  nlohmann::json inputs = nlohmann::json::array();
+  for (const InputFile& input : run.inputs) {
+    inputs.push_back({{"file", input.path}, {"sha256", input.sha256}});
+  }
+  const nlohmann::json document = {{"tool", "quillstone-cli"},
+                                   {"version", kVersion},
+                                   {"command", run.command},
+                                   {"started", run.started},
+                                   {"ended", run.ended},
+                                   {"inputs", inputs},
+                                   {"optionsAsked", run.options},
+                                   {"jobs", run.jobs},
+                                   {"restart", run.restart},
+                                   {"verify", run.verify},
+                                   {"interrupted", run.interrupted},
+                                   {"devices", devices},
+                                   {"succeeded", succeeded},
+                                   {"failed", reports.size() - succeeded}};
   // Option values are bytes from the user's files; invalid UTF-8 is replaced, not thrown.
   return document.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
 }
 
-void WriteReportFile(const std::string& path, const std::vector<DeviceReport>& reports) {
-  const bool json = path.size() >= 5 && path.ends_with(".json");
-  ini::WriteWholeFile(path, json ? JsonReport(reports) : CsvReport(reports));
+bool IsJsonReportPath(const std::string& path) {
+  if (path.size() < 5) return false;
+  std::string end = path.substr(path.size() - 5);
+  std::transform(end.begin(), end.end(), end.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return end == ".json";
+}
+
+void WriteReportFile(const std::string& path, const std::vector<DeviceReport>& reports,
+                     const RunRecord& run) {
+  ini::WriteWholeFile(path, IsJsonReportPath(path) ? JsonReport(reports, run) : CsvReport(reports));
+}
+
+std::vector<std::string> FailedDevicesOfReport(const std::string& path) {
+  std::string content;
+  if (detail::ReadWholeFile(path, content) != detail::FileReadStatus::kRead) {
+    throw AppError(path + ": cannot be read");
+  }
+  const nlohmann::json document = nlohmann::json::parse(content, nullptr, false);
+  if (document.is_discarded() || !document.is_object() || !document.contains("devices") ||
+      !document["devices"].is_array()) {
+    throw AppError(path + ": not a JSON report of quillstone-cli");
+  }
+  std::vector<std::string> failed;
+  for (const nlohmann::json& device : document["devices"]) {
+    if (!device.is_object() || !device.contains("device") || !device["device"].is_string() ||
+        !device.contains("result") || !device["result"].is_string()) {
+      throw AppError(path + ": not a JSON report of quillstone-cli");
+    }
+    const std::string result = device["result"].get<std::string>();
+    if (result != "done" && result != "verified" && result != "checked") {
+      failed.push_back(device["device"].get<std::string>());
+    }
+  }
+  return failed;
 }
 
 }  // namespace quillstone::cli

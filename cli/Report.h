@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <mutex>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -10,24 +11,31 @@
 // What the user sees of a run: progress while it runs, the summary table, the report file.
 namespace quillstone::cli {
 
-// "done", "verified" or "failed".
+// "done", "verified", "checked", "failed", "interrupted" or "not started".
 std::string OutcomeName(Outcome outcome);
+bool Succeeded(const DeviceReport& report);
 
 // On a terminal one line rewritten in place (done, failed, in flight, elapsed, an estimate of
-// what is left); otherwise one plain line per finished device.
+// what is left), with each failure printed above it as it happens; otherwise one plain line per
+// finished device (failures only when quiet). Safe to call from several threads.
 class ProgressDisplay {
  public:
-  ProgressDisplay(std::ostream& out, bool terminal, std::size_t total, ClockNow now);
+  ProgressDisplay(std::ostream& out, bool terminal, bool quiet, std::size_t total, ClockNow now);
   void Started();
   void Finished(const DeviceReport& report);
+  // Redraws the live line, so that the elapsed time moves while every device is busy.
+  void Tick();
   // Ends the live line.
   void Close();
 
  private:
   void Redraw();
+  void ClearLine();
 
+  std::mutex mutex_;
   std::ostream& out_;
   bool terminal_;
+  bool quiet_;
   std::size_t total_;
   ClockNow now_;
   SteadyClock::time_point start_;
@@ -35,17 +43,51 @@ class ProgressDisplay {
   std::size_t failed_ = 0;
   std::size_t inFlight_ = 0;
   std::size_t lastWidth_ = 0;
+  bool closed_ = false;
 };
 
-// Per device: result, options written, skipped as already equal, retries, seconds, problem;
-// then every mismatch and a total line.
-void WriteSummaryTable(std::ostream& out, const std::vector<DeviceReport>& reports);
+// One device's line as printed when it finishes.
+std::string DeviceLine(const DeviceReport& report);
 
+// Per device: result, written, unchanged, failed, retries, restarted, seconds, problem; then
+// every mismatch and planned change, the failed devices, and a total line. Quiet: the failed
+// devices and the total only.
+void WriteSummaryTable(std::ostream& out, const std::vector<DeviceReport>& reports,
+                       bool quiet = false);
+
+struct InputFile {
+  std::string path;
+  std::string sha256;
+};
+
+// What the audit record says about the run as a whole.
+struct RunRecord {
+  std::string command = "apply";  // "apply", "check", "read" or "test"
+  std::string started;            // UTC, ISO 8601
+  std::string ended;
+  std::vector<InputFile> inputs;
+  std::vector<std::string> options;  // the option texts asked, secret values masked
+  int jobs = 0;
+  std::string restart = "always";
+  bool verify = false;
+  bool interrupted = false;
+};
+
+// "2026-01-31T12:00:00Z".
+std::string UtcNow();
+
+std::string CsvField(const std::string& text);
 std::string CsvReport(const std::vector<DeviceReport>& reports);
-std::string JsonReport(const std::vector<DeviceReport>& reports);
+std::string JsonReport(const std::vector<DeviceReport>& reports, const RunRecord& run = {});
 
-// By the file's extension: ".json" JSON, anything else CSV. Throws AppError when the file
-// cannot be written.
-void WriteReportFile(const std::string& path, const std::vector<DeviceReport>& reports);
+// ".json" (any letter case) JSON, anything else CSV.
+bool IsJsonReportPath(const std::string& path);
+
+// Atomically, by the file's extension. Throws AppError when the file cannot be written.
+void WriteReportFile(const std::string& path, const std::vector<DeviceReport>& reports,
+                     const RunRecord& run = {});
+
+// The devices of a JSON report that did not succeed. Throws AppError when it is not one.
+std::vector<std::string> FailedDevicesOfReport(const std::string& path);
 
 }  // namespace quillstone::cli

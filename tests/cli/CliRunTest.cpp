@@ -55,8 +55,10 @@ TEST(CliApplyTest, FleetOfTwentyGetsTheListAndItsOwnWifiip) {
     EXPECT_EQ(devices[i]->Option("SSID"), "Office");
     const nlohmann::json result = DeviceResult(report, TcpName(*devices[i]));
     EXPECT_EQ(result["result"], "done");
-    EXPECT_EQ(result["written"], 17);
-    EXPECT_EQ(result["skipped"], 5);  // the empty values read back empty from a fresh store
+    EXPECT_EQ(result["written"], 12);
+    EXPECT_EQ(result["unchanged"], 5);  // the empty values: a fresh store has no such option
+    EXPECT_EQ(result["failed"], 0);
+    EXPECT_EQ(result["restarted"], true);
   }
   // The pause after every option on every device; the housekeeping once for the run.
   EXPECT_EQ(runner.sleeper.totalMs, 20 * 17 * 100);
@@ -69,7 +71,7 @@ TEST(CliApplyTest, FleetOfTwentyGetsTheListAndItsOwnWifiip) {
                   runner.folder.File("site.csv"), "--report", runner.folder.File("again.csv")}),
       kExitSuccess);
   EXPECT_THAT(runner.Read("again.csv"),
-              HasSubstr("\n" + TcpName(*devices[3]) + ",done,17,17,17,0,"));
+              HasSubstr("\n" + TcpName(*devices[3]) + ",done,17,0,17,0,0,yes,"));
 }
 
 TEST(CliApplyTest, SilentRefusingAndClosedDevicesFailAloneAndTheOthersAreDone) {
@@ -91,13 +93,14 @@ TEST(CliApplyTest, SilentRefusingAndClosedDevicesFailAloneAndTheOthersAreDone) {
 
   EXPECT_EQ(exitCode, kExitDeviceFailed);
   const std::string csv = runner.Read("out.csv");
-  EXPECT_THAT(csv, HasSubstr(TcpName(*devices[0]) + ",done,2,2,0,0,"));
-  EXPECT_THAT(csv, HasSubstr(TcpName(*devices[1]) + ",done,2,2,0,0,"));
-  EXPECT_THAT(csv, HasSubstr(TcpName(silent) + ",failed,2,0,0,0,"));
-  EXPECT_THAT(csv, HasSubstr(",can not connect with device,"));
-  EXPECT_THAT(csv, HasSubstr(TcpName(refusing) + ",failed,2,1,0,1,"));
-  EXPECT_THAT(csv, HasSubstr(",1 of 2 options refused,"));
-  EXPECT_THAT(csv, HasSubstr(closed + ",failed,2,0,0,0,"));
+  EXPECT_THAT(csv, HasSubstr(TcpName(*devices[0]) + ",done,2,2,0,0,0,yes,"));
+  EXPECT_THAT(csv, HasSubstr(TcpName(*devices[1]) + ",done,2,2,0,0,0,yes,"));
+  EXPECT_THAT(csv, HasSubstr(TcpName(silent) + ",failed,2,0,0,0,0,no,not asked,"));
+  EXPECT_THAT(csv, HasSubstr(",can not connect with device (timed out),"));
+  EXPECT_THAT(csv, HasSubstr(TcpName(refusing) + ",failed,2,1,0,1,1,no,"));
+  EXPECT_THAT(csv, HasSubstr(",SSID: refused by the device (twice),"));
+  EXPECT_THAT(csv, HasSubstr(closed + ",failed,2,0,0,0,0,no,not asked,"));
+  EXPECT_THAT(csv, HasSubstr(",can not connect with device (refused),"));
   EXPECT_EQ(refusing.Option("wifidhcp"), "1");  // the batch went on after the refused option
   EXPECT_EQ(refusing.Restarts(), 0u);           // no restart without full success
   EXPECT_TRUE(devices[0]->WaitForRestarts(1, kRestartWait));
@@ -173,8 +176,8 @@ TEST(CliProgressTest, OnATerminalOneLiveLineOtherwiseOneLinePerDevice) {
       "apply", "--options", options, "--jobs", "1", TcpName(*devices[0]), TcpName(*devices[1])};
 
   ASSERT_EQ(runner.Run(args), kExitSuccess);
-  EXPECT_THAT(runner.out.str(),
-              HasSubstr(TcpName(*devices[0]) + " done 1/1 written, 0 skipped, 0 retries,"));
+  EXPECT_THAT(runner.out.str(), HasSubstr(TcpName(*devices[0]) +
+                                          " done: 1 written, 0 unchanged, 0 failed, 0 retries,"));
   EXPECT_EQ(runner.out.str().find('\r'), std::string::npos);
 
   runner.environment.terminal = true;
