@@ -382,6 +382,29 @@ TEST(CliFleetReadTest, ReadAndTestOverADeviceListGiveACsvThatFeedsBackAsDevices)
                                   ",can not connect with device (refused)\n");
 }
 
+TEST(CliVerifyTest, TheWindowsListVerifiesOnAFreshDeviceAndCountsAsSucceeded) {
+  // Its empty values (the WEP keys) are options a fresh device does not have: the device's
+  // "no such option" matches an empty wanted value.
+  SimulatedFleet fleet(1);
+  CliRunner runner;
+  EXPECT_EQ(runner.Run({"apply", "--options", runner.Write("o.ini", testing::WindowOptionsIni()),
+                        TcpName(*fleet.All()[0]), "--verify", "--verify-timeout", "10"}),
+            kExitSuccess)
+      << runner.out.str();
+  EXPECT_THAT(runner.out.str(), HasSubstr(" verified: 11 written, 5 unchanged, 0 failed,"));
+  EXPECT_THAT(runner.out.str(), HasSubstr("1 of 1 devices succeeded, 0 failed"));
+}
+
+TEST(CliVerifyTest, ARepeatedNameIsComparedWithItsLastValue) {
+  SimulatedFleet fleet(1);
+  CliRunner runner;
+  EXPECT_EQ(runner.Run({"apply", "--options", runner.Write("o.ini", "SSID=First\nSSID=Last\n"),
+                        TcpName(*fleet.All()[0]), "--verify", "--verify-timeout", "10"}),
+            kExitSuccess)
+      << runner.out.str();
+  EXPECT_EQ(fleet.All()[0]->Option("SSID"), "Last");
+}
+
 TEST(CliAuditTest, TheJsonReportHoldsTheRunsRecord) {
   SimulatedFleet fleet(1);
   CliRunner runner;

@@ -5,9 +5,13 @@
 
 #include <condition_variable>
 #include <mutex>
+#include <sstream>
+#include <system_error>
 
 #include "cli/Fleet.h"
 #include "cli/InputError.h"
+#include "cli/Report.h"
+#include "cli/Sha256.h"
 
 namespace quillstone::cli {
 namespace {
@@ -34,6 +38,15 @@ TEST(BackoffTest, PausesDoubleUpToTwoSecondsAndStopAtTheDeadline) {
                                std::chrono::milliseconds(7000)));
   EXPECT_THAT(time.pauses, ElementsAre(200, 400, 800, 1600, 2000, 2000));
   EXPECT_EQ(attempts, 7);  // one more attempt at the deadline itself
+}
+
+TEST(BackoffTest, TheLastPauseEndsAtTheDeadlineNotPastIt) {
+  FakeTime time;
+  const SteadyClock::time_point start = time.now;
+  EXPECT_FALSE(
+      OpenWithBackoff([] { return false; }, time, time.Clock(), std::chrono::milliseconds(6500)));
+  EXPECT_THAT(time.pauses, ElementsAre(200, 400, 800, 1600, 2000, 1500));
+  EXPECT_EQ(time.now - start, std::chrono::milliseconds(6500));
 }
 
 TEST(BackoffTest, StopsAtTheFirstSuccessfulOpening) {
@@ -98,6 +111,80 @@ TEST(FleetTest, TcpDevicesRunUpToTheJobLimitAtOnce) {
   EXPECT_EQ(finished, 10);
 }
 
+std::vector<DeviceJob> TcpJobs(int count) {
+  std::vector<DeviceJob> jobs;
+  for (int port = 1; port <= count; ++port)
+    jobs.push_back(Job("tcp:127.0.0.1:" + std::to_string(port)));
+  return jobs;
+}
+
+TEST(FleetTest, NeverOneJobMoreThanTheLimit) {
+  // The gate would let a fifth one in before it gives up waiting for it.
+  Gate gate(5, std::chrono::milliseconds(300));
+  RunFleet(TcpJobs(10), 4, [&](const DeviceJob& job) { return gate.Work(job); }, {});
+  EXPECT_EQ(gate.mostAtOnce, 4u);
+}
+
+TEST(FleetTest, WorkersThatCannotStartLeaveTheirShareToTheCallingThread) {
+  int refused = 0;
+  std::vector<std::string> done;
+  const std::vector<DeviceReport> reports = RunFleet(
+      TcpJobs(3), 8,
+      [&](const DeviceJob& job) {
+        done.push_back(job.address.Name());
+        DeviceReport report;
+        report.device = job.address.Name();
+        report.outcome = Outcome::kDone;
+        return report;
+      },
+      {},
+      {.interrupted = {}, .startWorker = [&](std::function<void()>) -> std::thread {
+         ++refused;
+         throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
+       }});
+  EXPECT_EQ(refused, 1) << "no further attempts once the system said no";
+  EXPECT_EQ(done.size(), 3u);
+  for (const DeviceReport& report : reports) EXPECT_EQ(report.outcome, Outcome::kDone);
+}
+
+TEST(FleetTest, WorkThatThrowsFailsItsOwnDeviceOnly) {
+  const std::vector<DeviceReport> reports = RunFleet(TcpJobs(3), 2,
+                                                     [](const DeviceJob& job) {
+                                                       if (job.address.port == 2)
+                                                         throw std::runtime_error("out of memory");
+                                                       DeviceReport report;
+                                                       report.device = job.address.Name();
+                                                       report.outcome = Outcome::kDone;
+                                                       return report;
+                                                     },
+                                                     {});
+  EXPECT_EQ(reports[0].outcome, Outcome::kDone);
+  EXPECT_EQ(reports[1].outcome, Outcome::kFailed);
+  EXPECT_EQ(reports[1].problem, "internal error: out of memory");
+  EXPECT_EQ(reports[1].device, "tcp:127.0.0.1:2");
+  EXPECT_EQ(reports[2].outcome, Outcome::kDone);
+}
+
+TEST(FleetTest, AfterAStopRequestNoFurtherDeviceStarts) {
+  bool stop = false;
+  int started = 0;
+  const std::vector<DeviceReport> reports =
+      RunFleet(TcpJobs(4), 1,
+               [&](const DeviceJob& job) {
+                 if (++started == 2) stop = true;
+                 DeviceReport report;
+                 report.device = job.address.Name();
+                 report.outcome = Outcome::kDone;
+                 return report;
+               },
+               {}, {.interrupted = [&] { return stop; }, .startWorker = {}});
+  EXPECT_EQ(started, 2);
+  EXPECT_EQ(reports[1].outcome, Outcome::kDone) << "the one in flight finishes";
+  EXPECT_EQ(reports[2].outcome, Outcome::kNotStarted);
+  EXPECT_EQ(reports[3].problem, kNotStarted);
+  EXPECT_EQ(reports[3].device, "tcp:127.0.0.1:4");
+}
+
 TEST(FleetTest, DevicesOnOneSerialLineTakeTurnsInListOrder) {
   const std::vector<DeviceJob> jobs = {Job("serial:COM1,device=3"), Job("serial:com1,device=1"),
                                        Job("serial:COM1,device=2")};
@@ -115,6 +202,76 @@ TEST(FleetTest, SeparateSerialLinesRunSideBySide) {
   Gate gate(2, std::chrono::seconds(5));
   RunFleet(jobs, 8, [&](const DeviceJob& job) { return gate.Work(job); }, {});
   EXPECT_EQ(gate.mostAtOnce, 2u);
+}
+
+DeviceReport Reported(const std::string& device, Outcome outcome, const std::string& problem = {}) {
+  DeviceReport report;
+  report.device = device;
+  report.outcome = outcome;
+  report.problem = problem;
+  return report;
+}
+
+TEST(ProgressTest, TheLiveLineMovesOnATimerAndFailuresShowAsTheyHappen) {
+  FakeTime time;
+  std::ostringstream out;
+  ProgressDisplay progress(out, true, false, 3, time.Clock());
+  progress.Started();
+  time.now += std::chrono::milliseconds(2500);
+  progress.Tick();
+  EXPECT_THAT(out.str(), ::testing::EndsWith("in flight 1  elapsed 2.5 s  left ~?"));
+  progress.Finished(Reported("tcp:a:1", Outcome::kFailed, "SSID: connection closed"));
+  EXPECT_THAT(out.str(),
+              ::testing::HasSubstr("\rtcp:a:1 failed: 0 written, 0 unchanged, 0 "
+                                   "failed, 0 retries, 0.00 s: SSID: connection closed\n"));
+  EXPECT_THAT(out.str(),
+              ::testing::EndsWith("\rdone 0/3  failed 1  in flight 0  elapsed 2.5 s  left ~5 s"));
+  progress.Close();
+}
+
+TEST(ProgressTest, QuietOffATerminalPrintsOnlyTheFailures) {
+  FakeTime time;
+  std::ostringstream out;
+  ProgressDisplay progress(out, false, true, 2, time.Clock());
+  progress.Finished(Reported("tcp:a:1", Outcome::kVerified));
+  progress.Finished(Reported("tcp:a:2", Outcome::kFailed, "x"));
+  EXPECT_EQ(out.str(), "tcp:a:2 failed: 0 written, 0 unchanged, 0 failed, 0 retries, 0.00 s: x\n");
+}
+
+TEST(SummaryTest, VerifiedAndCheckedDevicesSucceedAndTheFailedOnesAreListedAtTheEnd) {
+  std::ostringstream out;
+  WriteSummaryTable(
+      out, {Reported("tcp:a:1", Outcome::kVerified), Reported("tcp:a:2", Outcome::kChecked),
+            Reported("tcp:a:3", Outcome::kFailed, "SSID: connection closed"),
+            Reported("tcp:a:4", Outcome::kDone)});
+  EXPECT_THAT(out.str(), ::testing::EndsWith("Devices that did not succeed:\n"
+                                             "  tcp:a:3: SSID: connection closed\n"
+                                             "3 of 4 devices succeeded, 1 failed\n"));
+}
+
+TEST(CsvReportTest, FieldsWithQuotesCommasOrLineBreaksAreQuoted) {
+  EXPECT_EQ(CsvField("say \"hi\""), "\"say \"\"hi\"\"\"");
+  EXPECT_EQ(CsvField("a,b"), "\"a,b\"");
+  EXPECT_EQ(CsvField("a\nb"), "\"a\nb\"");
+  EXPECT_EQ(CsvField("plain"), "plain");
+  const std::string csv = CsvReport({Reported("tcp:a:1", Outcome::kFailed, "SSID \"x\" refused")});
+  EXPECT_THAT(csv, ::testing::HasSubstr(",\"SSID \"\"x\"\" refused\","));
+}
+
+TEST(Sha256Test, KnownDigests) {
+  EXPECT_EQ(Sha256Hex(""), "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
+  EXPECT_EQ(Sha256Hex("abc"), "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
+  EXPECT_EQ(Sha256Hex("abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq"),
+            "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1");
+  EXPECT_EQ(Sha256Hex(std::string(1000000, 'a')),
+            "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0");
+  // 55, 56 and 64 bytes: the length in the same block, in a block of its own, a full block.
+  EXPECT_EQ(Sha256Hex(std::string(55, 'x')),
+            "d5e285683cd4efc02d021a5c62014694958901005d6f71e89e0989fac77e4072");
+  EXPECT_EQ(Sha256Hex(std::string(56, 'x')),
+            "04c26261370ee7541549d16dee320c723e3fd14671e66a099afe0a377c16888e");
+  EXPECT_EQ(Sha256Hex(std::string(64, 'x')),
+            "7ce100971f64e7001e8fe5a51973ecdfe1ced42befe7ee8d5fd6219506b5393c");
 }
 
 }  // namespace
