@@ -197,10 +197,13 @@ void SumUp(const BatchOutcome& batch, const OptionList& options, DeviceReport& r
   }
 }
 
+bool Interrupted(const ApplySettings& settings) {
+  return settings.interrupted && settings.interrupted();
+}
+
 bool ShouldRestart(const ApplySettings& settings, const BatchOutcome& batch,
                    const OptionList& options, int written) {
   if (batch.stopped || batch.written != static_cast<int>(options.size())) return false;
-  if (settings.interrupted && settings.interrupted()) return false;
   switch (settings.restart) {
     case RestartPolicy::kAlways:
       return true;
@@ -232,8 +235,13 @@ DeviceReport ApplyToDevice(const DeviceJob& job, const ApplySettings& settings,
     batch = link.WriteOptionList(job.options, settings.interrupted);
     SumUp(batch, job.options, report);
     if (ShouldRestart(settings, batch, job.options, report.written)) {
-      link.RestartDevice();
-      report.restarted = true;
+      // Stopped after its last option: no restart once the run is being interrupted.
+      if (Interrupted(settings)) {
+        batch.stopped = true;
+      } else {
+        link.RestartDevice();
+        report.restarted = true;
+      }
     }
   });
   report.interrupted = batch.stopped;
@@ -254,6 +262,9 @@ DeviceReport ApplyToDevice(const DeviceJob& job, const ApplySettings& settings,
     // the problem names the first failing option
   } else if (!settings.verify) {
     report.outcome = Outcome::kDone;
+  } else if (Interrupted(settings)) {
+    report.outcome = Outcome::kDone;
+    report.verify = "skipped";
   } else {
     // The device answers again once its restart is over.
     LinkConnection check(services);

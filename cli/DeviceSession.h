@@ -35,7 +35,7 @@ struct DeviceReport {
   int failed = 0;     // refused twice, unanswered or lost
   int retries = 0;
   bool restarted = false;
-  std::string verify = "not asked";  // "not asked", "verified", "failed"
+  std::string verify = "not asked";  // "not asked", "verified", "failed", "skipped" (interrupted)
   bool interrupted = false;
   double startSeconds = 0;  // from the start of the run
   double seconds = 0;

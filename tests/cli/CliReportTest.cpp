@@ -104,6 +104,29 @@ TEST(CliInterruptTest, DevicesInFlightFinishTheirOptionEndAndAreNotRestartedTheR
   EXPECT_THAT(runner.out.str(), HasSubstr("0 of 5 devices succeeded, 5 failed (5 interrupted"));
 }
 
+TEST(CliInterruptTest, ASignalDuringTheLastOptionStillKeepsTheRestartAndTheVerifyBack) {
+  SimulatedFleet fleet(1);
+  devsim::Simulator& device = *fleet.All()[0];
+  CliRunner runner;
+  std::atomic<int> optionsBegun{0};
+  std::atomic<int> signal{0};
+  runner.environment.services.processPendingMessages = [&] {
+    if (++optionsBegun == 2) signal = 15;
+  };
+  runner.environment.interruption = [&] { return signal.load(); };
+
+  EXPECT_EQ(runner.Run({"apply", "--options", runner.Write("o.ini", "SSID=Office\nWIFI=1\n"),
+                        TcpName(device), "--verify", "--report", runner.folder.File("out.json")}),
+            143);
+  const nlohmann::json result = nlohmann::json::parse(runner.Read("out.json"))["devices"][0];
+  EXPECT_EQ(result["result"], "interrupted");
+  EXPECT_EQ(result["problem"], "interrupted after 2 of 2 options");
+  EXPECT_EQ(result["written"], 2);
+  EXPECT_EQ(result["restarted"], false);
+  EXPECT_TRUE(EndsItsConfiguration(device));
+  EXPECT_EQ(device.Restarts(), 0u);
+}
+
 TEST(CliFailureTest, SlowDeviceGetsItsEmptyKeyWrittenAndVerifyDoesNotTakeNoAnswerForEmpty) {
   // Every reply 1200 ms late: reads (1000 ms) time out, writes (2000 ms) are answered.
   devsim::SimulatorConfig slow;
