@@ -263,7 +263,7 @@ void TFernwick::FormCreate() {
       {"BaudRate", [this](const QString& v) { BaudRateEdit->setText(v); }, "57600"},
   };
   for (const StartupField& field : fields) {
-    const std::string value = ReadSetting(environment_.programDirectory, field.key);
+    const std::string value = ReadSetting(environment_.settingsDirectory, field.key);
     field.assign(value.empty() ? QString::fromLatin1(field.fallback)
                                : QString::fromStdString(value));
   }

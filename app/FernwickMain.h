@@ -23,9 +23,12 @@ class LimitedLineEdit;
 
 // What the main window needs from outside: where its files live and how it talks to the user.
 struct FernwickEnvironment {
-  // Directory of "options.ini", "IPconfig.ini" and the bmp pictures; ends with a separator.
+  // Directory of the bmp pictures; ends with a separator.
   std::string programDirectory;
   MessageBoxes* boxes = nullptr;
+  // Directory of "options.ini" and "IPconfig.ini", chosen at start (ChooseSettingsDirectory):
+  // the program directory where it is writable; ends with a separator.
+  std::string settingsDirectory;
 };
 
 // The main window (form name "Fernwick"): the hidden modem page TabSheet1 and the wireless

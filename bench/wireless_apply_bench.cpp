@@ -42,7 +42,7 @@ void BM_WirelessApplySixteenOptions(benchmark::State& state) {
   TempDirectory programDir;
   programDir.Write("IPconfig.ini", "[Config]\r\nIPRadio=0\r\n");
   FakeMessageBoxes boxes;  // confirms the question
-  TFernwick window({programDir.Path(), &boxes});
+  TFernwick window({programDir.Path(), &boxes, programDir.Path()});
   window.show();
   window.WirelessNetEdt->setText(QStringLiteral("Office"));
   window.AddressIP->setText(QStringLiteral("127.0.0.1"));

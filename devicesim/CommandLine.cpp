@@ -1,5 +1,6 @@
 #include "devicesim/CommandLine.h"
 
+#include <quillstone/Version.h>
 #include <charconv>
 #include <limits>
 #include <optional>
@@ -75,6 +76,9 @@ CommandLine ParseCommandLine(std::span<const std::string_view> args) {
     if (option == "--help" || option == "-h") {
       noValue();
       parsed.showHelp = true;
+    } else if (option == "--version") {
+      noValue();
+      parsed.showVersion = true;
     } else if (option == "--listen") {
       ParseListen(value(), config);
       config.link = LinkKind::kTcp;
@@ -179,9 +183,14 @@ Faults, for testing clients:
 Faults apply to every device of a fleet.
 
   -h, --help            show this text
+      --version         show the program's version
 
 Prints one line saying where it can be reached, then serves.
 )";
+}
+
+std::string VersionText() {
+  return std::string("quillstone-devsim ") + kVersion + "\n";
 }
 
 }  // namespace quillstone::devsim

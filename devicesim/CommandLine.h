@@ -12,6 +12,7 @@ namespace quillstone::devsim {
 struct CommandLine {
   SimulatorConfig config;
   bool showHelp = false;
+  bool showVersion = false;
   // How many devices, on consecutive TCP ports from config.port; with more than one,
   // config.stateFile names a folder.
   int devices = 1;
@@ -30,5 +31,8 @@ SimulatorConfig DefaultProgramConfig();
 CommandLine ParseCommandLine(std::span<const std::string_view> args);
 
 std::string UsageText();
+
+// "quillstone-devsim <version>" and a line end, from the project's one version.
+std::string VersionText();
 
 }  // namespace quillstone::devsim

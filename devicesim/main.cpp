@@ -17,13 +17,17 @@ int main(int argc, char** argv) {
   std::vector<SimulatorConfig> configs;
   try {
     commandLine = ParseCommandLine(args);
-    if (!commandLine.showHelp) configs = DeviceConfigs(commandLine);
+    if (!commandLine.showHelp && !commandLine.showVersion) configs = DeviceConfigs(commandLine);
   } catch (const std::exception& error) {
     std::cerr << "quillstone-devsim: " << error.what() << "\nTry --help.\n";
     return 2;
   }
   if (commandLine.showHelp) {
     std::cout << UsageText();
+    return 0;
+  }
+  if (commandLine.showVersion) {
+    std::cout << VersionText();
     return 0;
   }
 

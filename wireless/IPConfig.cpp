@@ -177,7 +177,7 @@ void TIPconfigFrm::CancelClick() {}
 
 void TFernwick::IPoptionsBitBClick() {
   // Frees itself when closed (WA_DeleteOnClose), whichever way it is closed.
-  auto* dialog = new TIPconfigFrm(environment_.programDirectory, *environment_.boxes, this);
+  auto* dialog = new TIPconfigFrm(environment_.settingsDirectory, *environment_.boxes, this);
   dialog->exec();
 }
 

@@ -135,7 +135,7 @@ void TFernwick::SetBitBClick() {
   form.keyTexts = {WepPasswordEdt1->text().toStdString(), WepPasswordEdt2->text().toStdString(),
                    WepPasswordEdt3->text().toStdString(), WepPasswordEdt4->text().toStdString()};
   form.passphrase = WAPpasswordEdit->text().toStdString();
-  const std::string& directory = environment_.programDirectory;
+  const std::string& directory = environment_.settingsDirectory;
   const OptionList options =
       BuildWirelessOptionList(form, [&directory] { return LoadIpSettings(directory); });
 

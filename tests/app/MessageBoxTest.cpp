@@ -120,7 +120,7 @@ class BusyCursorTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ResetProcessWideState();
-    window_ = std::make_unique<TFernwick>(FernwickEnvironment{dir_.Path(), &boxes_});
+    window_ = std::make_unique<TFernwick>(FernwickEnvironment{dir_.Path(), &boxes_, dir_.Path()});
     ShowActive(*window_);
     window_->WirelessNetEdt->setText(QStringLiteral("Lab"));
     window_->AddressIP->setText(QStringLiteral("127.0.0.1"));

@@ -78,6 +78,12 @@ TEST(CommandLine, AsksForHelp) {
   EXPECT_TRUE(Parse({"-h"}).showHelp);
 }
 
+TEST(CommandLine, AsksForTheVersion) {
+  EXPECT_TRUE(Parse({"--version"}).showVersion);
+  EXPECT_FALSE(Parse({"--help"}).showVersion);
+  EXPECT_THROW(Parse({"--version=2"}), std::invalid_argument);
+}
+
 TEST(CommandLine, RejectsMalformedArguments) {
   const std::vector<std::vector<std::string_view>> bad = {{"--bogus"},
                                                           {"--listen"},
@@ -128,9 +134,10 @@ TEST(CommandLine, AFleetGetsConsecutivePortsAStateFilePerPortAndPortsInTheLog) {
 
 TEST(CommandLine, UsageNamesEveryOption) {
   const std::string usage = UsageText();
-  for (const char* option : {"--listen", "--serial", "--pty", "--baud", "--device-number", "--os",
-                             "--state", "--log", "--refuse", "--delay", "--silent", "--close-after",
-                             "--corrupt-replies", "--devices", "--drop-at-restart", "--help"}) {
+  for (const char* option :
+       {"--listen", "--serial", "--pty", "--baud", "--device-number", "--os", "--state", "--log",
+        "--refuse", "--delay", "--silent", "--close-after", "--corrupt-replies", "--devices",
+        "--drop-at-restart", "--help", "--version"}) {
     EXPECT_NE(usage.find(option), std::string::npos) << option;
   }
 }

@@ -2,6 +2,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
+#include <quillstone/Version.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -113,6 +114,13 @@ TEST(DevsimProgram, PrintsItsHelpAndExits) {
                              "--refuse", "--delay", "--silent", "--close-after"}) {
     EXPECT_NE(help.find(option), std::string::npos) << option;
   }
+}
+
+TEST(DevsimProgram, PrintsTheProjectVersionAndExits) {
+  ChildProgram program({"--version"});
+  const std::string output = program.ReadAll();
+  EXPECT_EQ(program.WaitForExit(), 0);
+  EXPECT_EQ(output, std::string("quillstone-devsim ") + kVersion + "\n");
 }
 
 TEST(DevsimProgram, RejectsAnUnknownOption) {

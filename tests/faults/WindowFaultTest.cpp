@@ -19,6 +19,7 @@
 #include "app/FernwickMain.h"
 #include "app/IpAddressEdit.h"
 #include "devicelink/PunParam.h"
+#include "platform/SettingsFolder.h"
 #include "tests/faults/FaultHarness.h"
 #include "tests/support/DeviceWindowHarness.h"
 #include "tests/support/UnwritableFolder.h"
@@ -51,13 +52,22 @@ class WindowFaultTest : public ::testing::Test {
   WindowFaultTest() {
     test_support::ResetWirelessState();
     DeviceHandle = 0;
-    window_ = std::make_unique<TFernwick>(FernwickEnvironment{programDir.Path(), &boxes});
+    window_ = std::make_unique<TFernwick>(
+        FernwickEnvironment{programDir.Path(), &boxes, programDir.Path()});
     window_->show();
     EXPECT_TRUE(QTest::qWaitForWindowExposed(window_.get()));
   }
   ~WindowFaultTest() override { DeviceHandle = 0; }
 
   TFernwick& Window() { return *window_; }
+
+  // The window again, as the program starts it with the settings in `settingsDirectory`.
+  void ReopenWindow(const std::string& settingsDirectory) {
+    window_ = std::make_unique<TFernwick>(
+        FernwickEnvironment{programDir.Path(), &boxes, settingsDirectory});
+    window_->show();
+    EXPECT_TRUE(QTest::qWaitForWindowExposed(window_.get()));
+  }
 
   // A device on loopback holding other values than `options`, entered in the TCP/IP fields.
   SimulatedDevice& StartTcpDevice(const OptionList& options) {
@@ -247,6 +257,60 @@ TEST_F(WindowFaultTest, SettingsFolderThatCannotBeWrittenGivesTheErrorAndLosesNo
   ExpectTheNextApplySucceeds(device, kShortApply);
   EXPECT_EQ(programDir.Read("options.ini"),
             OptionsIniBytes(kShortApply, {"locatIP=127.0.0.1", NetworkKeys()}));
+}
+
+// An installed program's folder: the settings go to the user's folder, seeded from what the
+// administrator shipped, and the apply reaches the device.
+TEST_F(WindowFaultTest, ReadOnlyProgramFolderKeepsTheSettingsInTheUserFolderAndTheApplyWorks) {
+  const std::string shipped = "[Config]\r\nlocatIP=127.0.0.1\r\nPort=5005\r\nDeviceID=3\r\n";
+  programDir.Write("options.ini", shipped);
+  programDir.Write("IPconfig.ini", "[Config]\r\nIPRadio=0\r\n");
+  const TempDirectory home;
+  const std::string userDir = home.Path() + "quillstone" + home.Path().back();
+  {
+    const UnwritableFolder folder(programDir.Path());
+    ReopenWindow(
+        ChooseSettingsDirectory(programDir.Path(), userDir, {"options.ini", "IPconfig.ini"}));
+    EXPECT_EQ(Window().PortEdtWire->text(), QStringLiteral("5005")) << "the shipped start values";
+    EXPECT_EQ(Window().DeviceIdEdt->text(), QStringLiteral("3"));
+    SimulatedDevice& device = StartTcpDevice(kShortApply);
+    Window().DisableRadio->click();
+
+    ClickSet();
+
+    EXPECT_THAT(ShownBoxes(boxes), ElementsAre(ConfirmBox(kQuestion), InformationBox(kSuccess)));
+    EXPECT_THAT(device.Held(kShortApply), ElementsAreArray(kShortApply));
+    EXPECT_TRUE(device->WaitForRestarts(1, 5s));
+  }
+  EXPECT_EQ(home.Read("quillstone/options.ini"),
+            OptionsIniBytes(kShortApply, {"locatIP=127.0.0.1", NetworkKeys()}));
+  EXPECT_EQ(programDir.Read("options.ini"), shipped);
+}
+
+// Every message about a settings file names the file actually used.
+TEST_F(WindowFaultTest, UnwritableUserFolderNamesTheUsersFileInTheError) {
+  programDir.Write("IPconfig.ini", "[Config]\r\nIPRadio=0\r\n");
+  const TempDirectory home;
+  const std::string userDir = home.Path();
+  home.Write("options.ini", "[Config]\r\n");
+  {
+    const UnwritableFolder program(programDir.Path());
+    ReopenWindow(
+        ChooseSettingsDirectory(programDir.Path(), userDir, {"options.ini", "IPconfig.ini"}));
+  }
+  SimulatedDevice& device = StartTcpDevice(kShortApply);
+  Window().DisableRadio->click();
+  {
+    const UnwritableFolder user(userDir);
+    ASSERT_TRUE(user.RefusesToReplace("options.ini"));
+    ClickSet();
+  }
+
+  EXPECT_THAT(ShownBoxes(boxes),
+              ElementsAre(ConfirmBox(kQuestion),
+                          ErrorBox("Unable to write to " + userDir + "options.ini.")));
+  EXPECT_EQ(device->Restarts(), 0u);
+  EXPECT_EQ(home.Read("options.ini"), "[Config]\r\n");
 }
 
 }  // namespace

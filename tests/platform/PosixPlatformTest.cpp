@@ -16,9 +16,11 @@
 #include "platform/AppError.h"
 #include "platform/IniFile.h"
 #include "platform/Platform.h"
+#include "platform/SettingsFolder.h"
 #include "platform/posix/DetachedStart.h"
 #include "tests/platform/SpawnedProcess.h"
 #include "tests/platform/TempFolder.h"
+#include "tests/support/Environment.h"
 
 namespace quillstone {
 namespace {
@@ -167,6 +169,80 @@ TEST(PosixFileReplaceTest, FailedWriteKeepsTheOldContent) {
   EXPECT_TRUE(threw);
   EXPECT_EQ(ReadText(path), old);
   EXPECT_EQ(std::distance(fs::directory_iterator(folder.path()), fs::directory_iterator()), 1);
+}
+
+// The user folder follows the XDG rules: an absolute XDG_CONFIG_HOME, else ~/.config.
+class UserSettingsDirectoryTest : public ::testing::Test {
+ protected:
+  UserSettingsDirectoryTest() {
+    for (const char* name : {"XDG_CONFIG_HOME", "HOME"}) {
+      const char* value = std::getenv(name);
+      saved_.push_back({name, value != nullptr, value != nullptr ? value : ""});
+    }
+  }
+  ~UserSettingsDirectoryTest() override {
+    for (const Saved& entry : saved_) {
+      if (entry.set) {
+        testing::SetEnvVariable(entry.name, entry.value);
+      } else {
+        testing::UnsetEnvVariable(entry.name);
+      }
+    }
+  }
+
+ private:
+  struct Saved {
+    std::string name;
+    bool set;
+    std::string value;
+  };
+  std::vector<Saved> saved_;
+};
+
+TEST_F(UserSettingsDirectoryTest, FollowsTheXdgRules) {
+  struct Case {
+    const char* configHome;  // nullptr: unset
+    const char* home;
+    const char* expected;
+  };
+  const Case cases[] = {
+      {"/srv/conf", "/home/tech", "/srv/conf/quillstone/"},
+      {"/srv/conf/", "/home/tech", "/srv/conf/quillstone/"},
+      {nullptr, "/home/tech", "/home/tech/.config/quillstone/"},
+      {"", "/home/tech/", "/home/tech/.config/quillstone/"},
+      {"relative/conf", "/home/tech", "/home/tech/.config/quillstone/"},
+      {nullptr, "relative", ""},
+      {nullptr, nullptr, ""},
+  };
+  for (const Case& c : cases) {
+    if (c.configHome != nullptr) {
+      testing::SetEnvVariable("XDG_CONFIG_HOME", c.configHome);
+    } else {
+      testing::UnsetEnvVariable("XDG_CONFIG_HOME");
+    }
+    if (c.home != nullptr) {
+      testing::SetEnvVariable("HOME", c.home);
+    } else {
+      testing::UnsetEnvVariable("HOME");
+    }
+    EXPECT_EQ(UserSettingsDirectory(), c.expected)
+        << (c.configHome ? c.configHome : "(unset)") << " " << (c.home ? c.home : "(unset)");
+  }
+}
+
+// New folders hold the user's settings and are the user's alone; existing ones are kept.
+TEST(CreateFolderPathTest, MakesMissingLevelsPrivate) {
+  TempFolder folder;
+  fs::create_directory(folder.path() / "shared");
+  fs::permissions(folder.path() / "shared", fs::perms(0755));
+  const std::string target = (folder.path() / "shared" / "a" / "quillstone").string() + "/";
+
+  EXPECT_TRUE(CreateFolderPath(target));
+  EXPECT_TRUE(CreateFolderPath(target)) << "an existing folder is fine";
+
+  EXPECT_EQ(fs::status(folder.path() / "shared").permissions(), fs::perms(0755));
+  EXPECT_EQ(fs::status(folder.path() / "shared" / "a").permissions(), fs::perms(0700));
+  EXPECT_EQ(fs::status(target).permissions(), fs::perms(0700));
 }
 
 }  // namespace

@@ -17,8 +17,10 @@
 #include "platform/AppError.h"
 #include "platform/IniFile.h"
 #include "platform/Platform.h"
+#include "platform/SettingsFolder.h"
 #include "tests/platform/SpawnedProcess.h"
 #include "tests/platform/TempFolder.h"
+#include "tests/support/Environment.h"
 
 namespace quillstone {
 namespace {
@@ -122,6 +124,18 @@ TEST(Win32FileReplaceTest, FailedReplaceKeepsTheOldContentAndLeavesNoTemporary) 
   ::CloseHandle(held);
   EXPECT_EQ(ReadText(path), old);
   EXPECT_EQ(std::distance(fs::directory_iterator(folder.path()), fs::directory_iterator()), 1);
+}
+
+// The shell's roaming application-data folder, which the APPDATA variable also names when
+// the user's environment is intact, with the tool's own folder below it.
+TEST(UserSettingsDirectoryTest, IsTheToolsFolderInTheRoamingApplicationData) {
+  const std::string folder = UserSettingsDirectory();
+  const wchar_t* appData = _wgetenv(L"APPDATA");
+  ASSERT_NE(appData, nullptr);
+  const std::wstring expected = std::wstring(appData) + L"\\Quillstone\\";
+  const std::wstring actual = fs::path(std::u8string(folder.begin(), folder.end())).wstring();
+  EXPECT_EQ(CompareStringOrdinal(actual.c_str(), -1, expected.c_str(), -1, TRUE), CSTR_EQUAL)
+      << folder;
 }
 
 }  // namespace

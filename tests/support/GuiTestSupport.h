@@ -139,7 +139,7 @@ class WindowTest : public ::testing::Test {
   void SetUp() override { ResetProcessWideState(); }
 
   TFernwick& CreateWindow() {
-    window_ = std::make_unique<TFernwick>(FernwickEnvironment{dir.Path(), &boxes});
+    window_ = std::make_unique<TFernwick>(FernwickEnvironment{dir.Path(), &boxes, dir.Path()});
     return *window_;
   }
   // Created, shown and active, for tests that click or move the focus.

@@ -9,7 +9,8 @@ namespace quillstone::testing {
 // with the separator), root included. How differs per system: on Linux the folder loses its
 // write permission and the thread the capability that lets root override it; on Windows every
 // file in it is held open by another handle that shares reading only, as an editor or a virus
-// scanner may hold it, so no file there can be replaced or removed.
+// scanner may hold it, so no file there can be replaced or removed, and the tool's start-up
+// probe file is held without sharing, so its attempt to make a file there fails.
 class UnwritableFolder {
  public:
   explicit UnwritableFolder(std::string folder);

@@ -28,7 +28,8 @@ class ModemPageTest : public ::testing::Test {
  protected:
   ModemPageTest() {
     DeviceHandle = 0;
-    window_ = std::make_unique<TFernwick>(FernwickEnvironment{programDir.Path(), &boxes});
+    window_ = std::make_unique<TFernwick>(
+        FernwickEnvironment{programDir.Path(), &boxes, programDir.Path()});
     window_->show();
     EXPECT_TRUE(QTest::qWaitForWindowExposed(window_.get()));
   }

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <vector>
 
+#include "platform/SettingsFolder.h"
 #include "tests/support/UnwritableFolder.h"
 
 namespace quillstone::testing {
@@ -28,6 +29,12 @@ UnwritableFolder::UnwritableFolder(std::string folder)
                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file != INVALID_HANDLE_VALUE) hold_->files.push_back(file);
   }
+  // The start-up probe's file, held without sharing, so that the tool's attempt to make a file
+  // here fails as it does in a folder the user may not write; gone again once closed.
+  const HANDLE probe =
+      CreateFileW(Wide(folder_ + WriteProbeFileName).c_str(), GENERIC_WRITE, 0, nullptr,
+                  CREATE_ALWAYS, FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+  if (probe != INVALID_HANDLE_VALUE) hold_->files.push_back(probe);
 }
 
 UnwritableFolder::~UnwritableFolder() {

@@ -31,7 +31,8 @@ class WirelessApplyTest : public ::testing::Test {
   WirelessApplyTest() {
     test_support::ResetWirelessState();
     DeviceHandle = 0;
-    window_ = std::make_unique<TFernwick>(FernwickEnvironment{programDir.Path(), &boxes});
+    window_ = std::make_unique<TFernwick>(
+        FernwickEnvironment{programDir.Path(), &boxes, programDir.Path()});
     window_->show();
     EXPECT_TRUE(QTest::qWaitForWindowExposed(window_.get()));
   }
