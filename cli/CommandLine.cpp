@@ -26,6 +26,7 @@ struct ApplyArguments {
   bool verify = false;
   double verifyTimeoutSeconds = kDefaultVerifyTimeoutSeconds;
   std::string reportFile;
+  bool allowUnknownOptions = false;
 };
 
 struct ReadArguments {
@@ -109,10 +110,11 @@ class Run {
 
  private:
   static std::vector<DeviceJob> ApplyJobs(const ApplyArguments& arguments) {
-    const OptionList base = ReadOptionsFile(arguments.optionsFile);
+    const InputRules rules{.allowUnknownOptions = arguments.allowUnknownOptions};
+    const OptionList base = ReadOptionsFile(arguments.optionsFile, rules);
     const std::vector<DeviceEntry> entries = arguments.deviceList.empty()
-                                                 ? ParseDeviceArguments(arguments.devices)
-                                                 : ReadDeviceList(arguments.deviceList);
+                                                 ? ParseDeviceArguments(arguments.devices, rules)
+                                                 : ReadDeviceList(arguments.deviceList, rules);
     RejectDuplicateDevices(entries);
     std::vector<DeviceJob> jobs;
     for (const DeviceEntry& entry : entries) {
@@ -177,6 +179,8 @@ int RunCommandLine(const std::vector<std::string>& args, CliEnvironment& environ
                    "Seconds to wait for the device after the restart (default 60)")
       ->check(CLI::Range(0.0, 3600.0));
   applyCommand->add_option("--report", apply.reportFile, "Write the results to FILE.csv or .json");
+  applyCommand->add_flag("--allow-unknown-options", apply.allowUnknownOptions,
+                         "Send option names the wireless and modem pages do not write");
 
   std::string testDevice;
   CLI::App* testCommand =
