@@ -373,12 +373,12 @@ OptionList ReadOptionsFile(const std::string& path, const InputRules& rules) {
     }
     if (equals == 0) throw InputError(where, 1, "the option has no name");
     const std::string_view name = line.text.substr(0, equals);
+    CheckOptionName(where, 1, name, rules, OptionNameCandidates(), "option name");
     if (equals + 1 < line.text.size() && IsBlank(line.text[equals + 1])) {
       throw InputError(
           where, 2 + static_cast<int>(equals),
-          "blank after '=' of option '" + TrimBlanks(name) + "'; write the value right after '='");
+          "blank after '=' of option '" + std::string(name) + "'; write the value right after '='");
     }
-    CheckOptionName(where, 1, name, rules, OptionNameCandidates(), "option name");
     options.emplace_back(line.text);
   }
   if (options.empty()) {
