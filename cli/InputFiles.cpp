@@ -18,7 +18,7 @@ constexpr std::string_view kDeviceColumn = "device";
 constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
 constexpr std::string_view kSettingsSection = "Config";
 constexpr std::string_view kAllowUnknownHint =
-    " (--allow-unknown-options sends a name that is not in that list)";
+    " (or pass --allow-unknown-options to send it as it is)";
 
 std::string ReadInputFile(const std::string& path) {
   std::string content;

@@ -112,7 +112,7 @@ INSTANTIATE_TEST_SUITE_P(
                  "1:1: unknown option name 'wifigatwy'; did you mean 'wifigateway'?"},
         TextCase{"NothingNear", "Frobnicate=1\n",
                  "1:1: unknown option name 'Frobnicate': not an option the wireless or modem "
-                 "page writes (--allow-unknown-options"},
+                 "page writes (or pass --allow-unknown-options to send it as it is)"},
         TextCase{"TheProbeIsNotAnOption", "~OS=1\n", "1:1: unknown option name '~OS'"},
         TextCase{"AllowedUnknown", "Frobnicate=1\nssid=x\n", "", true},
         TextCase{"BlankBeforeEquals", "SSID =Spaced\n",
