@@ -49,6 +49,7 @@ struct ApplyArguments {
   double verifyTimeoutSeconds = kDefaultVerifyTimeoutSeconds;
   bool check = false;
   std::string onlyFailed;
+  bool allowUnknownOptions = false;
 };
 
 struct ReadArguments {
@@ -166,11 +167,12 @@ class Run {
     try {
       CheckReportPath(fleet.reportFile,
                       {arguments.optionsFile, fleet.deviceList, arguments.onlyFailed});
-      const OptionList base = ReadOptionsFile(arguments.optionsFile);
+      const InputRules rules{.allowUnknownOptions = arguments.allowUnknownOptions};
+      const OptionList base = ReadOptionsFile(arguments.optionsFile, rules);
       for (const std::string& option : base) {
         record.options.push_back(MaskedOption(option, fleet.showSecrets));
       }
-      jobs = Jobs(fleet, arguments.onlyFailed, base);
+      jobs = Jobs(fleet, arguments.onlyFailed, base, rules);
       CheckJobsFit(fleet.jobs, jobs.size());
     } catch (const InputError& error) {
       return BadInput(error.what());
@@ -337,12 +339,12 @@ class Run {
   }
 
   std::vector<DeviceJob> Jobs(const FleetArguments& fleet, const std::string& onlyFailed,
-                              const OptionList& base) const {
+                              const OptionList& base, const InputRules& rules = {}) const {
     std::vector<DeviceEntry> entries;
     if (!fleet.deviceList.empty()) {
-      entries = ReadDeviceList(fleet.deviceList);
+      entries = ReadDeviceList(fleet.deviceList, rules);
     } else if (!fleet.devices.empty()) {
-      entries = ParseDeviceArguments(fleet.devices);
+      entries = ParseDeviceArguments(fleet.devices, rules);
     }
     if (!onlyFailed.empty()) {
       const std::vector<std::string> failed = FailedDevicesOfReport(onlyFailed);
@@ -543,6 +545,8 @@ int RunCommandLine(const std::vector<std::string>& args, CliEnvironment& environ
       ->check(CLI::Validator(CheckVerifyTimeout, "SECONDS"));
   applyCommand->add_flag("--check", apply.check,
                          "Read and print what would change; write nothing, restart nothing");
+  applyCommand->add_flag("--allow-unknown-options", apply.allowUnknownOptions,
+                         "Send option names the wireless and modem pages do not write");
   applyCommand->add_option("--only-failed", apply.onlyFailed,
                            "Only the devices that did not succeed in this earlier JSON report");
 

@@ -1,9 +1,23 @@
 #include "cli/DeviceAddress.h"
 
+#include <algorithm>
 #include <charconv>
 #include <limits>
+#include <map>
+#include <memory>
 
 #include "cli/InputError.h"
+#include "devicelink/SerialPortPath.h"
+
+#ifdef _WIN32
+#include <winsock2.h>
+#include <ws2tcpip.h>
+#else
+#include <arpa/inet.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#endif
 
 namespace quillstone::cli {
 namespace {
@@ -11,10 +25,80 @@ namespace {
 constexpr std::string_view kTcpPrefix = "tcp:";
 constexpr std::string_view kSerialPrefix = "serial:";
 
+constexpr std::size_t kLongestHostName = 253;
+constexpr std::size_t kLongestLabel = 63;
+
+bool IsDigit(char c) {
+  return c >= '0' && c <= '9';
+}
+
+bool IsHostNameCharacter(char c) {
+  return IsDigit(c) || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '-' || c == '.';
+}
+
+// Four numbers 0 to 255 without leading zeros, as the library's address conversion takes them.
+bool IsDottedIpv4(std::string_view text) {
+  int parts = 0;
+  std::size_t pos = 0;
+  for (;;) {
+    std::size_t end = pos;
+    while (end < text.size() && IsDigit(text[end])) ++end;
+    const std::string_view digits = text.substr(pos, end - pos);
+    if (digits.empty() || digits.size() > 3 || (digits.size() > 1 && digits.front() == '0')) {
+      return false;
+    }
+    int value = 0;
+    std::from_chars(digits.data(), digits.data() + digits.size(), value);
+    if (value > 255) return false;
+    ++parts;
+    if (end == text.size()) return parts == 4;
+    if (text[end] != '.' || parts == 4) return false;
+    pos = end + 1;
+  }
+}
+
+std::optional<std::string> SystemHostAddress(const std::string& host) {
+#ifdef _WIN32
+  // Winsock needs starting once per process; the communication library starts its own.
+  static const bool started = [] {
+    WSADATA data{};
+    return ::WSAStartup(MAKEWORD(2, 2), &data) == 0;
+  }();
+  if (!started) return std::nullopt;
+#endif
+  addrinfo hints{};
+  hints.ai_family = AF_INET;
+  hints.ai_socktype = SOCK_STREAM;
+  addrinfo* found = nullptr;
+  if (::getaddrinfo(host.c_str(), nullptr, &hints, &found) != 0 || found == nullptr) {
+    return std::nullopt;
+  }
+  std::optional<std::string> address;
+  char text[INET_ADDRSTRLEN] = {};
+  const auto* peer = reinterpret_cast<const sockaddr_in*>(found->ai_addr);
+  if (found->ai_family == AF_INET && ::inet_ntop(AF_INET, &peer->sin_addr, text, sizeof text)) {
+    address = text;
+  }
+  ::freeaddrinfo(found);
+  return address;
+}
+
+using Lookup = std::function<std::optional<std::string>(const std::string&)>;
+
+Lookup Remembering(Lookup lookup) {
+  auto answers = std::make_shared<std::map<std::string, std::optional<std::string>>>();
+  return [lookup = std::move(lookup), answers](const std::string& name) {
+    const auto known = answers->find(name);
+    if (known != answers->end()) return known->second;
+    return answers->emplace(name, lookup(name)).first->second;
+  };
+}
+
 struct Parser {
   std::string_view text;
   const std::string& where;
   int firstColumn;
+  const AddressResolver& resolver;
 
   [[noreturn]] void Fail(std::size_t offset, const std::string& problem) const {
     throw InputError(where, firstColumn + static_cast<int>(offset),
@@ -33,14 +117,62 @@ struct Parser {
     return static_cast<std::int32_t>(value);
   }
 
+  // Only the syntax, so that a name that can never resolve is refused before any query.
+  void CheckHostName(std::size_t hostBegin, std::string_view host) const {
+    const std::string quoted = "'" + std::string(host) + "'";
+    for (std::size_t i = 0; i < host.size(); ++i) {
+      if (!IsHostNameCharacter(host[i])) {
+        Fail(hostBegin + i, quoted +
+                                " is not a host name: it may hold letters, digits, '-' and '.' "
+                                "only; or give a dotted IPv4 address such as 127.0.0.1");
+      }
+    }
+    if (host.size() > kLongestHostName) {
+      Fail(hostBegin, quoted + " is not a host name: longer than 253 characters");
+    }
+    std::size_t labelBegin = 0;
+    for (;;) {
+      const std::size_t dot = std::min(host.find('.', labelBegin), host.size());
+      const std::string_view label = host.substr(labelBegin, dot - labelBegin);
+      // One trailing dot names the root, as in "host.example.".
+      const bool trailingDot = label.empty() && labelBegin == host.size() && labelBegin > 0;
+      if (!trailingDot) {
+        if (label.empty() || label.size() > kLongestLabel || label.front() == '-' ||
+            label.back() == '-') {
+          Fail(hostBegin + labelBegin,
+               quoted +
+                   " is not a host name: each part between dots needs 1 to 63 letters, "
+                   "digits or '-', and neither starts nor ends with '-'");
+        }
+      }
+      if (dot >= host.size()) return;
+      labelBegin = dot + 1;
+    }
+  }
+
   DeviceAddress Tcp() const {
     DeviceAddress address;
     const std::size_t hostBegin = kTcpPrefix.size();
     const std::size_t colon = text.find(':', hostBegin);
-    address.host = std::string(text.substr(hostBegin, colon - hostBegin));
-    if (address.host.empty()) Fail(hostBegin, "expected a host after \"tcp:\"");
+    const std::string_view host = text.substr(hostBegin, colon - hostBegin);
+    if (host.empty()) Fail(hostBegin, "expected a host after \"tcp:\"");
+    const bool numeric = host.find_first_not_of("0123456789.") == std::string_view::npos;
+    if (numeric && !IsDottedIpv4(host)) {
+      Fail(hostBegin, "'" + std::string(host) +
+                          "' is not an IPv4 address the device library takes: write four "
+                          "numbers from 0 to 255 without leading zeros, such as 127.0.0.1");
+    }
+    if (!numeric) CheckHostName(hostBegin, host);
     if (colon != std::string_view::npos) {
       address.port = Number(colon + 1, text.substr(colon + 1), 1, 65535, "the port");
+    }
+    address.host = std::string(host);
+    if (!numeric) {
+      const auto resolved = resolver.hostAddress(address.host);
+      if (!resolved) {
+        Fail(hostBegin, "host name '" + address.host + "' does not resolve to an IPv4 address");
+      }
+      address.host = *resolved;
     }
     return address;
   }
@@ -70,11 +202,27 @@ struct Parser {
         Fail(begin, "expected device=N or baud=B, got '" + std::string(setting) + "'");
       }
     }
+    const auto line = resolver.serialLine(address.serialPort);
+    if (!line) {
+      Fail(kSerialPrefix.size(), "the device library cannot open port '" + address.serialPort +
+                                     "': expected COMn, a device path, or a name the port "
+                                     "mapping file (capstan-ports.ini, CAPSTAN_PORT_MAP) maps");
+    }
+    address.serialLine = *line;
     return address;
   }
 };
 
 }  // namespace
+
+AddressResolver SystemAddressResolver() {
+  return {SystemHostAddress, SerialPortPath};
+}
+
+AddressResolver RememberingResolver(AddressResolver resolver) {
+  return {Remembering(std::move(resolver.hostAddress)),
+          Remembering(std::move(resolver.serialLine))};
+}
 
 std::string DeviceAddress::Name() const {
   if (transport == Transport::kTcp) return "tcp:" + host + ":" + std::to_string(port);
@@ -84,9 +232,12 @@ std::string DeviceAddress::Name() const {
 
 std::string DeviceAddress::LineKey() const {
   if (transport == Transport::kTcp) return Name();
-  // COM port names are not case-sensitive; paths are, but no two paths differ only so.
+  // Two names of one line ("COM7" mapped to a path, and that path) are one line. COM port
+  // names are not case-sensitive; paths are, but no two paths differ only so.
   std::string key = "serial:";
-  for (const char c : serialPort) key += (c >= 'a' && c <= 'z') ? char(c - 'a' + 'A') : c;
+  for (const char c : serialLine.empty() ? serialPort : serialLine) {
+    key += (c >= 'a' && c <= 'z') ? char(c - 'a' + 'A') : c;
+  }
   return key;
 }
 
@@ -95,8 +246,9 @@ std::string DeviceAddress::Identity() const {
   return LineKey() + ",device=" + std::to_string(deviceNumber);
 }
 
-DeviceAddress ParseDeviceAddress(std::string_view text, const std::string& where, int firstColumn) {
-  const Parser parser{text, where, firstColumn};
+DeviceAddress ParseDeviceAddress(std::string_view text, const std::string& where, int firstColumn,
+                                 const AddressResolver& resolver) {
+  const Parser parser{text, where, firstColumn, resolver};
   if (text.starts_with(kTcpPrefix)) return parser.Tcp();
   if (text.starts_with(kSerialPrefix)) return parser.Serial();
   parser.Fail(0, "expected tcp:HOST[:PORT] or serial:PORT[,device=N][,baud=B]");

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -14,9 +16,10 @@ inline constexpr std::int32_t kDefaultBaud = 115200;
 struct DeviceAddress {
   enum class Transport { kTcp, kSerial };
   Transport transport = Transport::kTcp;
-  std::string host;  // TCP
+  std::string host;  // TCP: dotted IPv4, a host name resolved already
   std::int32_t port = kDefaultTcpPort;
   std::string serialPort;  // as the library names it: COMn, or a path
+  std::string serialLine;  // the device path the library opens for serialPort
   std::int32_t deviceNumber = kDefaultDeviceNumber;
   std::int32_t baud = kDefaultBaud;
 
@@ -28,9 +31,24 @@ struct DeviceAddress {
   std::string Identity() const;
 };
 
+// What the input check asks of the system, before any device is contacted: the IPv4 address
+// of a host name, the device path of a serial port name. Nothing: it has none.
+struct AddressResolver {
+  std::function<std::optional<std::string>(const std::string& host)> hostAddress;
+  std::function<std::optional<std::string>(const std::string& port)> serialLine;
+};
+
+// The system's name service (IPv4 only) and the communication library's port mapping.
+AddressResolver SystemAddressResolver();
+
+// The same answers, each name asked of `resolver` once however often it comes.
+AddressResolver RememberingResolver(AddressResolver resolver);
+
 // Throws InputError naming `where` and the column of the fault; the text starts at
-// `firstColumn` of `where`.
+// `firstColumn` of `where`. A host is dotted IPv4 as the library takes it, or a host name that
+// resolves to IPv4; a serial port a name the library can open.
 DeviceAddress ParseDeviceAddress(std::string_view text, const std::string& where,
-                                 int firstColumn = 1);
+                                 int firstColumn = 1,
+                                 const AddressResolver& resolver = SystemAddressResolver());
 
 }  // namespace quillstone::cli

@@ -10,9 +10,20 @@
 // fault throws InputError naming file, line and column, before anything is sent.
 namespace quillstone::cli {
 
-// An options.ini as the window writes it (the option lines above its first section header)
-// or a plain file of name=value lines. Every line needs a name and "=".
-OptionList ReadOptionsFile(const std::string& path);
+// How strictly the input is read, and where host names and serial ports are looked up.
+struct InputRules {
+  // A name outside the pages' option list is sent as it is, not refused.
+  bool allowUnknownOptions = false;
+  AddressResolver resolver = SystemAddressResolver();
+};
+
+// Both files are UTF-8 text (a leading UTF-8 mark is dropped); no name or value holds a control
+// character; every option name is one the wireless or modem page writes (unless allowed), with
+// no blank around it or its "=".
+
+// An options.ini as the window writes it (the option lines, then its [Config] section, which
+// is not read) or a plain file of name=value lines. At least one option.
+OptionList ReadOptionsFile(const std::string& path, const InputRules& rules = {});
 
 struct DeviceEntry {
   DeviceAddress address;
@@ -22,13 +33,16 @@ struct DeviceEntry {
 };
 
 // A CSV file: a header with a "device" column and optional columns named after options; one
-// row per device. Fields may be quoted ("a,b", "say ""hi"""). An empty cell overrides nothing.
-std::vector<DeviceEntry> ReadDeviceList(const std::string& path);
+// row per device, at least one. Fields may be quoted ("a,b", "say ""hi"""). An empty cell
+// overrides nothing. Each host name is resolved once.
+std::vector<DeviceEntry> ReadDeviceList(const std::string& path, const InputRules& rules = {});
 
-// DEVICE arguments of the command line, named "device argument N" in messages.
-std::vector<DeviceEntry> ParseDeviceArguments(const std::vector<std::string>& texts);
+// DEVICE arguments of the command line, named "device argument N" in messages; at least one.
+std::vector<DeviceEntry> ParseDeviceArguments(const std::vector<std::string>& texts,
+                                              const InputRules& rules = {});
 
-// Throws when two entries name the same device.
+// Throws when two entries name the same device, also by two names of one serial line or of
+// one host.
 void RejectDuplicateDevices(const std::vector<DeviceEntry>& devices);
 
 // The base list with each override replacing the option of its name in place, or appended

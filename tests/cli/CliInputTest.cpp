@@ -165,16 +165,16 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(BadInputTest, ColumnCountMessagesPointAtTheFault) {
   CliRunner runner;
   try {
-    ReadDeviceList(runner.Write("a.csv", "device,wifiip\ntcp:h:1,1.2.3.4,9\n"));
+    ReadDeviceList(runner.Write("a.csv", "device,wifiip\ntcp:127.0.0.1:1,1.2.3.4,9\n"));
     FAIL();
   } catch (const InputError& error) {
-    EXPECT_THAT(error.what(), HasSubstr("a.csv:2:17: 3 fields, the header has 2"));
+    EXPECT_THAT(error.what(), HasSubstr("a.csv:2:25: 3 fields, the header has 2"));
   }
   try {
-    ReadDeviceList(runner.Write("b.csv", "device,wifiip,SSID\ntcp:h:1,1\n"));
+    ReadDeviceList(runner.Write("b.csv", "device,wifiip,SSID\ntcp:127.0.0.1:1,1\n"));
     FAIL();
   } catch (const InputError& error) {
-    EXPECT_THAT(error.what(), HasSubstr("b.csv:2:10: 2 fields, the header has 3"));
+    EXPECT_THAT(error.what(), HasSubstr("b.csv:2:18: 2 fields, the header has 3"));
   }
 }
 
