@@ -64,7 +64,8 @@ bool EndsItsConfiguration(const devsim::Simulator& device) {
 TEST(CliInterruptTest, DevicesInFlightFinishTheirOptionEndAndAreNotRestartedTheRestDoNotStart) {
   SimulatedFleet fleet(5);
   CliRunner runner;
-  // The stop request arrives while the third option of the run is being written.
+  // The stop request arrives while the third option of the run is being written; which of the
+  // two devices in flight was writing it is up to the scheduler, so each may have 0 to 3 done.
   std::atomic<int> optionsBegun{0};
   std::atomic<int> signal{0};
   runner.environment.services.processPendingMessages = [&] {
@@ -93,7 +94,7 @@ TEST(CliInterruptTest, DevicesInFlightFinishTheirOptionEndAndAreNotRestartedTheR
       ++interrupted;
       EXPECT_TRUE(EndsItsConfiguration(*device));
       EXPECT_THAT(result["problem"].get<std::string>(),
-                  ::testing::MatchesRegex("interrupted after [12] of 3 options"));
+                  ::testing::MatchesRegex("interrupted after [0-3] of 3 options"));
       EXPECT_EQ(result["restarted"], false);
     } else {
       EXPECT_EQ(result["result"], "not started");
