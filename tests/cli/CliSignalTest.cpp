@@ -270,6 +270,19 @@ TEST_F(CliSignalTest, JobsBeyondTheOpenFileLimitAreRefusedBeforeAnyDevice) {
   EXPECT_THAT(ReadFile(folder_.File("hard-output")), HasSubstr("Nothing was sent to any device."));
 }
 
+// Six devices at once need about 38 descriptors: a soft limit of 20 under a hard one of 64 is
+// raised at start and the whole fleet is tested, where an unraised limit would refuse the jobs.
+TEST_F(CliSignalTest, ASoftOpenFileLimitIsRaisedToTheHardOne) {
+  const std::string command = std::string("exec ") + QUILLSTONE_CLI_PROGRAM + " test --devices " +
+                              folder_.File("site.csv") + " --jobs " + std::to_string(kDevices);
+  Child soft({"/bin/sh", "-c", "ulimit -Sn 20 && ulimit -Hn 64 && " + command},
+             folder_.File("soft-output"), path_);
+  EXPECT_EQ(soft.WaitForExit(), 0) << ReadFile(folder_.File("soft-output"));
+  EXPECT_THAT(ReadFile(folder_.File("soft-output")), ::testing::Not(HasSubstr("open files")));
+  EXPECT_EQ(CodesPerPort(ReadFile(Log())).size(), static_cast<std::size_t>(kDevices))
+      << "each device was reached";
+}
+
 }  // namespace
 
 #endif
