@@ -382,6 +382,18 @@ TEST(CliOnlyFailedTest, ReRunsTheDevicesAReportHasAsNotSucceeded) {
   EXPECT_EQ(fleet.CommandsReceived(), commandsBefore);
 }
 
+// Every result a report can hold: only those that did not succeed are taken again.
+TEST(CliOnlyFailedTest, TakesEveryResultButDoneVerifiedAndChecked) {
+  CliRunner runner;
+  nlohmann::json report = {{"devices", nlohmann::json::array()}};
+  for (const char* result :
+       {"done", "verified", "checked", "failed", "interrupted", "not started"}) {
+    report["devices"].push_back({{"device", std::string("tcp:") + result}, {"result", result}});
+  }
+  EXPECT_THAT(FailedDevicesOfReport(runner.Write("r.json", report.dump())),
+              ElementsAre("tcp:failed", "tcp:interrupted", "tcp:not started"));
+}
+
 TEST(CliFleetReadTest, ReadAndTestOverADeviceListGiveACsvThatFeedsBackAsDevices) {
   devsim::SimulatorConfig config;
   config.defaults = {{"SSID", "Lab, 2"}, {"WPAPSK", "TopSecretPass"}};
