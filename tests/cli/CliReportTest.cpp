@@ -5,8 +5,12 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <condition_variable>
 #include <filesystem>
+#include <mutex>
 #include <nlohmann/json.hpp>
+#include <set>
+#include <thread>
 
 #include <quillstone/Version.h>
 #include "capstan/capstan.h"
@@ -64,11 +68,22 @@ bool EndsItsConfiguration(const devsim::Simulator& device) {
 TEST(CliInterruptTest, DevicesInFlightFinishTheirOptionEndAndAreNotRestartedTheRestDoNotStart) {
   SimulatedFleet fleet(5);
   CliRunner runner;
-  // The stop request arrives while the third option of the run is being written; which of the
-  // two devices in flight was writing it is up to the scheduler, so each may have 0 to 3 done.
+  // Both workers hold at their first option until the other has reached its own, so that two
+  // devices are in flight; the stop request then arrives while the third option of the run is
+  // being written. Which device was writing it is up to the scheduler: each has 0 to 3 done.
+  std::mutex mutex;
+  std::condition_variable bothInFlight;
+  std::set<std::thread::id> workers;
   std::atomic<int> optionsBegun{0};
   std::atomic<int> signal{0};
   runner.environment.services.processPendingMessages = [&] {
+    {
+      std::unique_lock lock(mutex);
+      if (workers.insert(std::this_thread::get_id()).second) {
+        bothInFlight.notify_all();
+        bothInFlight.wait_for(lock, std::chrono::seconds(10), [&] { return workers.size() >= 2; });
+      }
+    }
     if (++optionsBegun == 3) signal = 2;
   };
   runner.environment.interruption = [&] { return signal.load(); };
