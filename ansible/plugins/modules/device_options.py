@@ -24,9 +24,9 @@ description:
   - In diff mode it returns, per device, the options that change, before and after. Outside
     check mode this costs one extra reading pass (the check) before the apply.
   - Values of secret options (passphrases, WEP keys, C(~) options) are masked by the CLI and
-    never returned unless O(show_secrets=true).
+    never returned unless I(show_secrets=true).
   - A device that fails fails the task, naming the device and the reason, unless the share of
-    failed devices stays within O(max_fail_percentage).
+    failed devices stays within I(max_fail_percentage).
 options:
   options:
     description:
@@ -34,7 +34,7 @@ options:
       - Numbers are taken as their text. Booleans are refused; quote C("1") or C("0").
       - Logged as a secret (C(no_log)); values of options that are not secret are shown in the
         result as the CLI reports them.
-      - Exactly one of O(options) and O(options_file) is required.
+      - Exactly one of I(options) and I(options_file) is required.
     type: dict
   options_file:
     description:
@@ -44,7 +44,7 @@ options:
   devices:
     description:
       - Devices as C(tcp:HOST[:PORT]) or C(serial:PORT[,device=N][,baud=B]).
-      - Exactly one of O(devices) and O(devices_file) is required.
+      - Exactly one of I(devices) and I(devices_file) is required.
     type: list
     elements: str
   devices_file:
@@ -58,7 +58,7 @@ options:
     type: int
   restart:
     description:
-      - When a device is restarted after all its options were taken. V(changed) only restarts a
+      - When a device is restarted after all its options were taken. C(changed) only restarts a
         device that had an option written, so a repeated run restarts nothing.
     type: str
     choices: [always, changed, never]
@@ -71,12 +71,12 @@ options:
     default: false
   verify_timeout:
     description:
-      - Seconds to wait for a restarted device when O(verify=true). The CLI's default (60)
+      - Seconds to wait for a restarted device when I(verify=true). The CLI's default (60)
         when not given.
     type: float
   max_fail_percentage:
     description:
-      - The task fails when more than this percentage of the devices failed. V(0) fails it on
+      - The task fails when more than this percentage of the devices failed. C(0) fails it on
         the first failed device; the failed devices are listed as warnings when they stay
         within the limit.
     type: int
@@ -88,7 +88,7 @@ options:
     default: false
   cli_path:
     description:
-      - The quillstone-cli program on the site host, a path or a name looked up on E(PATH).
+      - The quillstone-cli program on the site host, a path or a name looked up on C(PATH).
     type: path
     default: quillstone-cli
 attributes:
@@ -175,7 +175,7 @@ devices:
       type: list
       elements: str
     changes:
-      description: Check mode, or diff mode: the options that change, secret values masked.
+      description: In check mode, the options that would change, secret values masked.
       type: list
       elements: dict
       sample: [{"name": "SSID", "before": "Lab", "after": "Office"}]
@@ -200,7 +200,7 @@ cli_version:
   type: str
 command:
   description: The quillstone-cli command line that ran (the option list as a file).
-  returned: always
+  returned: when quillstone-cli ran
   type: list
   elements: str
 """
@@ -393,21 +393,24 @@ def bad_input_message(stderr, options_path):
     return message
 
 
+ARGUMENT_SPEC = dict(
+    options=dict(type="dict", no_log=True),
+    options_file=dict(type="path"),
+    devices=dict(type="list", elements="str"),
+    devices_file=dict(type="path"),
+    jobs=dict(type="int"),
+    restart=dict(type="str", choices=["always", "changed", "never"], default="changed"),
+    verify=dict(type="bool", default=False),
+    verify_timeout=dict(type="float"),
+    max_fail_percentage=dict(type="int", default=0),
+    show_secrets=dict(type="bool", default=False),
+    cli_path=dict(type="path", default="quillstone-cli"),
+)
+
+
 def main():
     module = AnsibleModule(
-        argument_spec=dict(
-            options=dict(type="dict", no_log=True),
-            options_file=dict(type="path"),
-            devices=dict(type="list", elements="str"),
-            devices_file=dict(type="path"),
-            jobs=dict(type="int"),
-            restart=dict(type="str", choices=["always", "changed", "never"], default="changed"),
-            verify=dict(type="bool", default=False),
-            verify_timeout=dict(type="float"),
-            max_fail_percentage=dict(type="int", default=0),
-            show_secrets=dict(type="bool", default=False),
-            cli_path=dict(type="path", default="quillstone-cli"),
-        ),
+        argument_spec=ARGUMENT_SPEC,
         mutually_exclusive=[("options", "options_file"), ("devices", "devices_file")],
         required_one_of=[("options", "options_file"), ("devices", "devices_file")],
         supports_check_mode=True,

@@ -1,4 +1,3 @@
-#!/usr/bin/env python3
 # -*- coding: utf-8 -*-
 # Copyright (c) 2026 The Quillstone developers
 # MIT License (see the LICENSE file at the top of the Quillstone sources)
