@@ -81,6 +81,12 @@ options:
         within the limit.
     type: int
     default: 0
+  allow_unknown_options:
+    description:
+      - Send option names that the tool's wireless and modem pages do not write, as they are.
+        Otherwise such a name fails the task before anything is sent.
+    type: bool
+    default: false
   show_secrets:
     description:
       - Return values of secret options in clear text.
@@ -214,8 +220,8 @@ from ansible.module_utils.six import integer_types, string_types
 SUCCEEDED = ("done", "verified", "checked")
 EXIT_BAD_INPUT = 2
 OPTIONS_FILE_NAME = "options.ini"
-# What the CLI shows in place of a secret value.
-MASK = "********"
+# What Ansible shows in place of a no_log argument.
+NO_LOG_PLACEHOLDER = "VALUE_SPECIFIED_IN_NO_LOG_PARAMETER"
 
 
 class ArgumentError(Exception):
@@ -261,6 +267,8 @@ def cli_command(params, options_path, check):
         command += ["--jobs", str(params["jobs"])]
     if params["show_secrets"]:
         command.append("--show-secrets")
+    if params["allow_unknown_options"]:
+        command.append("--allow-unknown-options")
     if params.get("devices_file"):
         command += ["--devices", params["devices_file"]]
     else:
@@ -403,6 +411,7 @@ ARGUMENT_SPEC = dict(
     verify=dict(type="bool", default=False),
     verify_timeout=dict(type="float"),
     max_fail_percentage=dict(type="int", default=0),
+    allow_unknown_options=dict(type="bool", default=False),
     show_secrets=dict(type="bool", default=False),
     cli_path=dict(type="path", default="quillstone-cli"),
 )
@@ -416,6 +425,9 @@ def main():
         supports_check_mode=True,
     )
     params = module.params
+    if os.sep not in params["cli_path"] and not module.get_bin_path(params["cli_path"]):
+        module.fail_json(msg="%s not found on the site host's PATH: install the Quillstone package "
+                         "there or set cli_path" % params["cli_path"])
     try:
         check_arguments(params)
         text = option_text(params["options"]) if params["options"] is not None else None
@@ -438,7 +450,16 @@ def main():
         if report is None:
             message = bad_input_message(stderr, temp_options) or stdout.strip()
             if rc == EXIT_BAD_INPUT:
-                module.fail_json(msg=message, rc=rc, command=command)
+                # The CLI's input messages name options, never their values: unmasked, so that
+                # a value such as "1" does not blank out a line or column number. The option
+                # list itself stays hidden in the invocation.
+                if params["options"] is not None:
+                    module.no_log_values.difference_update(
+                        str(value) for value in params["options"].values())
+                module_args = dict(params, options=NO_LOG_PLACEHOLDER) if params[
+                    "options"] is not None else params
+                module.fail_json(msg=message, rc=rc, command=command,
+                                 invocation=dict(module_args=module_args))
             module.fail_json(msg="quillstone-cli ended with %d: %s" % (rc, message), rc=rc,
                              command=command)
         if params["options"] is not None:

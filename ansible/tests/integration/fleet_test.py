@@ -7,7 +7,8 @@ Each site is an inventory host with ansible_connection=local and its own simulat
 (quillstone-devsim --devices N on its own loopback ports, its own state folder and log). The
 runs: check with diff (changes shown, nothing written, no secret shown), apply (changed, the
 devices hold the options), the same apply again (not changed, no restart), and a site with a
-device that refuses an option (that site fails naming it, the others complete).
+device that refuses an option (that site fails naming it, the others complete), and an
+unknown option name (the task fails with the CLI's file:line:column, nothing is sent).
 
 Exit 0 when every step passed, 1 on the first failed step, 77 (skipped) when ansible-core is
 not installed. --timing also runs the same three steps for one site alone and prints both.
@@ -239,6 +240,18 @@ def refusing_site(playbook, refusing, sites):
     expect(len(refused) == 2, "refused: the device's writes %s" % refusing.writes())
 
 
+def bad_input(playbook, fleet):
+    """An unknown option name fails the task with the CLI's place for it; nothing is sent."""
+    commands = len(fleet.log_lines())
+    options = dict(OPTIONS, SIDD="Office")
+    rc, output, _ = playbook.run("--limit", "site-a", "-e", json.dumps({"site_options": options}))
+    expect(rc != 0, "bad input: ansible-playbook succeeded\n" + output)
+    expect("options:5:1: unknown option name 'SIDD'" in output,
+           "bad input: no place and reason in\n" + output)
+    expect(SECRET not in output, "bad input: the output shows the secret value\n" + output)
+    expect(len(fleet.log_lines()) == commands, "bad input: the devices were contacted")
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--cli", required=True, help="quillstone-cli")
@@ -274,6 +287,8 @@ def main():
             steps(playbook, alone, timings, "alone ")
         refusing_site(playbook, refusing, sites)
         print("passed: a site with a refusing device fails naming it, the others complete")
+        bad_input(playbook, fleets["site-a"])
+        print("passed: an unknown option name fails with its place, nothing sent")
         expect(os.path.exists(playbook.stub_calls), "the ARP stub was never reached")
         for what in ("check", "apply", "again"):
             line = "%-6s three sites %.2f s" % (what, timings[what])

@@ -23,7 +23,7 @@ _SPEC.loader.exec_module(device_options)
 
 def params(**changes):
     base = dict(cli_path="quillstone-cli", restart="changed", verify=False, verify_timeout=None,
-                jobs=None, show_secrets=False, devices=["tcp:10.0.0.1"], devices_file=None,
+                jobs=None, show_secrets=False, allow_unknown_options=False, devices=["tcp:10.0.0.1"], devices_file=None,
                 options={"SSID": "x"}, options_file=None, max_fail_percentage=0)
     base.update(changes)
     return base
@@ -71,10 +71,11 @@ class CommandTest(unittest.TestCase):
     def test_apply_passes_every_argument_on(self):
         command = device_options.cli_command(
             params(verify=True, verify_timeout=5.0, jobs=4, show_secrets=True, restart="never",
-                   devices=["-x", "tcp:10.0.0.2"]), "/t/o", False)
+                   allow_unknown_options=True, devices=["-x", "tcp:10.0.0.2"]), "/t/o", False)
         self.assertEqual(command, ["quillstone-cli", "apply", "--json", "--options", "/t/o",
                                    "--restart", "never", "--verify", "--verify-timeout", "5.0",
-                                   "--jobs", "4", "--show-secrets", "--", "-x", "tcp:10.0.0.2"])
+                                   "--jobs", "4", "--show-secrets", "--allow-unknown-options",
+                                   "--", "-x", "tcp:10.0.0.2"])
 
     def test_a_site_file_replaces_the_device_list(self):
         command = device_options.cli_command(params(devices=None, devices_file="/s.csv"), "o",
