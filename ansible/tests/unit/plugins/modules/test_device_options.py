@@ -9,6 +9,7 @@ __metaclass__ = type
 
 import importlib.util
 import os
+import re
 import unittest
 
 import yaml
@@ -205,6 +206,18 @@ class DocumentationTest(unittest.TestCase):
             doc = documented[name]
             for key in ("type", "default", "choices", "elements"):
                 self.assertEqual(doc.get(key), spec.get(key), "%s: %s" % (name, key))
+
+    def test_the_readmes_playbooks_use_only_arguments_the_module_takes(self):
+        readme = os.path.join(os.path.dirname(_PATH), "..", "..", "README.md")
+        with open(readme) as text:
+            blocks = re.findall(r"```yaml\n(.*?)```", text.read(), re.DOTALL)
+        tasks = [task for block in blocks for play in (yaml.safe_load(block) or [])
+                 if isinstance(play, dict) for task in play.get("tasks", [])]
+        tasks += yaml.safe_load(device_options.EXAMPLES)
+        used = [task["quillstone.fleet.device_options"] for task in tasks]
+        self.assertGreaterEqual(len(used), 6)
+        for arguments in used:
+            self.assertLessEqual(set(arguments), set(device_options.ARGUMENT_SPEC), arguments)
 
     def test_examples_and_return_are_yaml(self):
         examples = yaml.safe_load(device_options.EXAMPLES)
