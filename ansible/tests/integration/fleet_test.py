@@ -189,7 +189,8 @@ def steps(playbook, fleets, timings, prefix):
     unchanged = dict((name, dict(ok=1, changed=0, failed=0)) for name in names)
     limit = ["--limit", ",".join(names)]
 
-    rc, output, timings[prefix + "check"] = playbook.run("--check", "--diff", *limit)
+    # -vvv: the whole result is printed, the task's arguments (invocation) included.
+    rc, output, timings[prefix + "check"] = playbook.run("--check", "--diff", "-vvv", *limit)
     expect(rc == 0, "check: ansible-playbook ended with %d\n%s" % (rc, output))
     expect_recap(output, changed, "check")
     for fleet in fleets.values():
@@ -244,7 +245,8 @@ def bad_input(playbook, fleet):
     """An unknown option name fails the task with the CLI's place for it; nothing is sent."""
     commands = len(fleet.log_lines())
     options = dict(OPTIONS, SIDD="Office")
-    rc, output, _ = playbook.run("--limit", "site-a", "-e", json.dumps({"site_options": options}))
+    rc, output, _ = playbook.run("-vvv", "--limit", "site-a", "-e",
+                                 json.dumps({"site_options": options}))
     expect(rc != 0, "bad input: ansible-playbook succeeded\n" + output)
     expect("options:5:1: unknown option name 'SIDD'" in output,
            "bad input: no place and reason in\n" + output)
