@@ -8,11 +8,11 @@
 # pslint needs PowerShell) cannot run without downloads and are skipped; ansible-doc itself
 # runs below, and the unit tests compare the documentation with the argument spec.
 set -euo pipefail
-collection="$(cd "$(dirname "$0")/.." && pwd)"
 if ! command -v ansible-test > /dev/null; then
   echo "skipped: ansible-test not found (Debian package ansible-core, scripts/install-deps.sh installs it)"
   exit 77
 fi
+collection="$(cd "$(dirname "$0")/.." && pwd)"
 # ansible-core's own Python, whatever python3 comes first on PATH.
 python="$(head -1 "$(command -v ansible-test)" | sed 's/^#! *//; s/ .*//')"
 work="$(mktemp -d)"
