@@ -453,11 +453,11 @@ def main():
                 # The CLI's input messages name options, never their values: unmasked, so that
                 # a value such as "1" does not blank out a line or column number. The option
                 # list itself stays hidden in the invocation.
+                module_args = params
                 if params["options"] is not None:
                     module.no_log_values.difference_update(
                         str(value) for value in params["options"].values())
-                module_args = dict(params, options=NO_LOG_PLACEHOLDER) if params[
-                    "options"] is not None else params
+                    module_args = dict(params, options=NO_LOG_PLACEHOLDER)
                 module.fail_json(msg=message, rc=rc, command=command,
                                  invocation=dict(module_args=module_args))
             module.fail_json(msg="quillstone-cli ended with %d: %s" % (rc, message), rc=rc,
