@@ -141,25 +141,31 @@ std::vector<std::string> FindMismatches(LinkConnection& link, const OptionList& 
   return mismatches;
 }
 
-std::vector<std::string> FindChanges(LinkConnection& link, const OptionList& options,
-                                     bool showSecrets, bool& allRead) {
+std::string ChangeText(const PlannedChange& change) {
+  const std::string now = change.before           ? "'" + *change.before + "'"
+                          : change.deviceAnswered ? std::string("(none)")
+                                                  : std::string("(no answer)");
+  return change.name + ": " + now + " -> '" + change.after + "'";
+}
+
+std::vector<PlannedChange> FindChanges(LinkConnection& link, const OptionList& options,
+                                       bool showSecrets, bool& allRead) {
   const WantedValues wanted = Wanted(options);
-  std::vector<std::string> changes;
+  std::vector<PlannedChange> changes;
   allRead = true;
   for (const std::string& name : wanted.order) {
     const std::string& value = wanted.value.at(name);
     const std::string read = link.ReadOption(name);
     if (Holds(link, read, value)) continue;
-    std::string now;
+    PlannedChange& change = changes.emplace_back();
+    change.name = name;
+    change.after = ShownValue(name, value, showSecrets);
     if (link.LastReply() == ReplyOk) {
-      now = Quoted(name, read, showSecrets);
-    } else if (DeviceAnswered(link.LastReply())) {
-      now = "(none)";
-    } else {
-      now = "(no answer)";
+      change.before = ShownValue(name, read, showSecrets);
+    } else if (!DeviceAnswered(link.LastReply())) {
+      change.deviceAnswered = false;
       allRead = false;
     }
-    changes.push_back(name + ": " + now + " -> " + Quoted(name, value, showSecrets));
   }
   return changes;
 }

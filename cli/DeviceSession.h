@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,18 @@ struct OptionReport {
   std::string why;     // for "failed": what happened, in the report's words
 };
 
+// One option a --check found different, its values as shown (secret values masked). No
+// `before` when the device has no such option or gave no answer (`deviceAnswered` tells which).
+struct PlannedChange {
+  std::string name;
+  std::optional<std::string> before;
+  std::string after;
+  bool deviceAnswered = true;
+};
+
+// "name: 'device' -> 'wanted'", "(none)" or "(no answer)" for a missing value.
+std::string ChangeText(const PlannedChange& change);
+
 struct DeviceReport {
   std::string device;
   Outcome outcome = Outcome::kFailed;
@@ -41,7 +54,7 @@ struct DeviceReport {
   double seconds = 0;
   std::string problem;                  // why it failed: the first failing option and what
   std::vector<std::string> mismatches;  // what the verification found
-  std::vector<std::string> changes;     // --check: what would change
+  std::vector<PlannedChange> changes;   // --check: what would change
   std::vector<OptionReport> optionResults;
 };
 
@@ -92,10 +105,10 @@ bool OpenWithBackoff(const std::function<bool()>& tryOpen, Sleeper& sleeper, con
 std::vector<std::string> FindMismatches(LinkConnection& link, const OptionList& options,
                                         bool showSecrets = false);
 
-// Reads every option and describes each one the apply would write: "name: 'device' -> 'wanted'".
+// Reads every option and lists each one the apply would write.
 // False in `allRead` when a read got no answer from the device.
-std::vector<std::string> FindChanges(LinkConnection& link, const OptionList& options,
-                                     bool showSecrets, bool& allRead);
+std::vector<PlannedChange> FindChanges(LinkConnection& link, const OptionList& options,
+                                       bool showSecrets, bool& allRead);
 
 // The window's apply for one device: open, begin, the batch, restart after full success,
 // end, close; then, when asked, wait for the device and compare.

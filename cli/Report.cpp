@@ -177,7 +177,7 @@ void WriteSummaryTable(std::ostream& out, const std::vector<DeviceReport>& repor
         std::to_string(report.retries), report.restarted ? "yes" : "no", Fixed(report.seconds, 2),
         report.problem);
     for (const std::string& mismatch : report.mismatches) out << "    " << mismatch << '\n';
-    for (const std::string& change : report.changes) out << "    " << change << '\n';
+    for (const PlannedChange& change : report.changes) out << "    " << ChangeText(change) << '\n';
   }
   if (succeeded != reports.size()) {
     out << "Devices that did not succeed:\n";
@@ -233,6 +233,14 @@ std::string JsonReport(const std::vector<DeviceReport>& reports, const RunRecord
       if (!option.why.empty()) entry["why"] = option.why;
       options.push_back(entry);
     }
+    nlohmann::json changes = nlohmann::json::array();
+    nlohmann::json changeValues = nlohmann::json::array();
+    for (const PlannedChange& change : report.changes) {
+      changes.push_back(ChangeText(change));
+      nlohmann::json entry = {{"name", change.name}, {"after", change.after}};
+      if (change.before) entry["before"] = *change.before;
+      changeValues.push_back(entry);
+    }
     devices.push_back({{"device", report.device},
                        {"result", OutcomeName(report.outcome)},
                        {"options", report.options},
@@ -247,7 +255,8 @@ std::string JsonReport(const std::vector<DeviceReport>& reports, const RunRecord
                        {"seconds", Rounded(report.seconds)},
                        {"problem", report.problem},
                        {"mismatches", report.mismatches},
-                       {"changes", report.changes},
+                       {"changes", changes},
+                       {"changeValues", changeValues},
                        {"optionResults", options}});
     if (Succeeded(report)) ++succeeded;
   }

@@ -5,8 +5,11 @@ set -euo pipefail
 # libcli11-dev: quillstone-cli's command line (subcommands, option checks, help text).
 # nlohmann-json3-dev: quillstone-cli's JSON report. Both header-only, so the Windows cross build
 # uses the same headers.
+# ansible-core: ansible-playbook, ansible-doc and ansible-test for the quillstone.fleet collection
+# (ansible/), which drives quillstone-cli on many sites; its tests run the playbook locally.
 packages=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev libgtest-dev libgmock-dev
-          libbenchmark-dev clang-format xvfb xauth libcli11-dev nlohmann-json3-dev "$@")
+          libbenchmark-dev clang-format xvfb xauth libcli11-dev nlohmann-json3-dev ansible-core
+          "$@")
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -344,6 +344,35 @@ TEST(CliCheckTest, ReadsAndPrintsWhatWouldChangeWritesAndRestartsNothing) {
   EXPECT_EQ(device.Option("SSID"), "Lab");
 }
 
+// What a configuration tool driving the CLI shows as before and after, without parsing texts.
+TEST(CliCheckTest, TheJsonReportGivesEachChangeAsValuesWithSecretsMasked) {
+  devsim::SimulatorConfig config;
+  config.defaults = {{"SSID", "it's 'Lab'"}, {"WIFI", "1"}, {"WPAPSK", "OldSecretPass"}};
+  SimulatedFleet fleet(1, config);
+  devsim::Simulator& device = *fleet.All()[0];
+  CliRunner runner;
+  const std::string options =
+      runner.Write("o.ini", "SSID=Office\nWIFI=1\nwifiip=10.0.0.9\nWPAPSK=TopSecretPass\n");
+  const std::vector<std::string> check = {"apply",     "--check", "--json",
+                                          "--options", options,   TcpName(device)};
+
+  ASSERT_EQ(runner.Run(check), kExitSuccess);
+  const nlohmann::json masked = nlohmann::json::parse(runner.out.str())["devices"][0];
+  EXPECT_EQ(masked["changeValues"],
+            nlohmann::json::parse(R"([{"name": "SSID", "before": "it's 'Lab'", "after": "Office"},
+                                      {"name": "wifiip", "after": "10.0.0.9"},
+                                      {"name": "WPAPSK", "before": "********",
+                                       "after": "********"}])"));
+  EXPECT_THAT(runner.out.str(), Not(HasSubstr("SecretPass")));
+
+  std::vector<std::string> shown = check;
+  shown.push_back("--show-secrets");
+  ASSERT_EQ(runner.Run(shown), kExitSuccess);
+  EXPECT_EQ(nlohmann::json::parse(runner.out.str())["devices"][0]["changeValues"][2],
+            nlohmann::json::parse(
+                R"({"name": "WPAPSK", "before": "OldSecretPass", "after": "TopSecretPass"})"));
+}
+
 TEST(CliRestartTest, ChangedRestartsOnlyADeviceThatHadAnOptionWritten) {
   SimulatedFleet fleet(1);
   devsim::Simulator& device = *fleet.All()[0];
