@@ -1,7 +1,21 @@
+# shellcheck shell=bash
 # Sourced by the GUI smoke runs of the installed packages: the loopback simulator, waits on the X
 # server's windows and on the simulator's log, and the key strokes that work the window.
-# The caller sets $smoke (the run's folder; the simulator logs to $smoke/device.log), defines
-# fail MESSAGE and keeps the ids of what it starts in the array children.
+# The caller sets $smoke (the run's folder: the simulator logs to $smoke/device.log, the tool's
+# output is expected in $smoke/quillstone.out) and keeps the ids of what it starts in the array
+# children.
+# shellcheck disable=SC2154 # smoke and children are the caller's
+
+# Ends the run with MESSAGE, a picture of the screen and what the device and the tool said.
+fail() {
+  echo "smoke run: $*" >&2
+  import -window root "$smoke/failure.png" 2>/dev/null || true
+  echo "--- device log" >&2
+  cat "$smoke/device.log" >&2 || true
+  echo "--- the tool's output" >&2
+  cat "$smoke/quillstone.out" >&2 || true
+  exit 1
+}
 
 # Starts the simulator ($1, then its own options) on a free loopback port; sets smoke_port.
 smoke_start_simulator() {

@@ -55,15 +55,6 @@ settings=$HOME/.config/quillstone/options.ini
 children=()
 cleanup() { for pid in "${children[@]}"; do kill "$pid" 2>/dev/null || true; done; }
 trap cleanup EXIT
-fail() {
-  echo "smoke run: $*" >&2
-  import -window root "$smoke/failure.png" 2>/dev/null || true
-  echo "--- device log" >&2
-  cat "$smoke/device.log" >&2 || true
-  echo "--- quillstone's output" >&2
-  cat "$smoke/quillstone.out" >&2 || true
-  exit 1
-}
 
 [ "$(id -u)" -ne 0 ] || fail "running as root"
 [ "$(command -v quillstone)" = /usr/bin/quillstone ] || fail "quillstone is not the installed one"
