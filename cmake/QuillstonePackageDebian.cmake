@@ -81,10 +81,12 @@ add_custom_command(
   DEPENDS ${linux_sources}/changelog
   VERBATIM)
 
-# A manual page per program, made with help2man from the program's --help.
-find_program(QUILLSTONE_HELP2MAN help2man)
+# A manual page per program, made with help2man from the program's --help: in the package's
+# build only, as running every program (sanitised ones too) on each build buys nothing.
+option(QUILLSTONE_MAN_PAGES "Make the manual pages with help2man (scripts/package-linux.sh)" OFF)
 set(man_pages)
-if(QUILLSTONE_HELP2MAN)
+if(QUILLSTONE_MAN_PAGES)
+  find_program(QUILLSTONE_HELP2MAN help2man REQUIRED)
   set(summary_quillstone "configure a networked terminal device")
   set(summary_quillstone-cli "read, apply and verify the options of terminal devices")
   set(summary_quillstone-devsim "simulate a networked terminal device for testing its clients")
@@ -101,8 +103,6 @@ if(QUILLSTONE_HELP2MAN)
     list(APPEND man_pages ${page}.gz)
   endforeach()
   install(FILES ${man_pages} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
-else()
-  message(STATUS "help2man not found: the Debian package gets no manual pages")
 endif()
 add_custom_target(quillstone_linux_docs ALL DEPENDS ${compressed_docs} ${man_pages})
 

@@ -17,14 +17,18 @@ fail() {
 apt_get() { DEBIAN_FRONTEND=noninteractive $SUDO apt-get -y -qq "$@"; }
 
 # lintian and appstream check the package; help2man makes the manual pages from --help;
-# xvfb, xdotool and imagemagick run the installed window, type into it and take its pictures.
-bash scripts/install-deps.sh lintian help2man appstream xvfb xauth xdotool imagemagick
+# Xvfb (from the common list), xdotool and imagemagick run the installed window, type into it and take its pictures.
+bash scripts/install-deps.sh lintian help2man appstream xdotool imagemagick
 
 phase "release build"
 # Debian's build flags with all hardening (PIE, full RELRO, bind now, fortified functions), as a
 # Debian package is built; no -g, as the package's programs are stripped.
 export DEB_BUILD_MAINT_OPTIONS=hardening=+all DEB_CFLAGS_MAINT_STRIP=-g DEB_CXXFLAGS_MAINT_STRIP=-g
+# The changelog's date stands for the build's, e.g. in the manual pages, so a rebuild matches.
+SOURCE_DATE_EPOCH=$(dpkg-parsechangelog -l packaging/linux/changelog -S Timestamp)
+export SOURCE_DATE_EPOCH
 cmake --preset release -DQUILLSTONE_BUILD_TESTS=OFF -DQUILLSTONE_BUILD_BENCHMARKS=OFF \
+  -DQUILLSTONE_MAN_PAGES=ON \
   "-DCMAKE_C_FLAGS=$(dpkg-buildflags --get CPPFLAGS) $(dpkg-buildflags --get CFLAGS)" \
   "-DCMAKE_CXX_FLAGS=$(dpkg-buildflags --get CPPFLAGS) $(dpkg-buildflags --get CXXFLAGS)" \
   "-DCMAKE_EXE_LINKER_FLAGS=$(dpkg-buildflags --get LDFLAGS)" \
