@@ -16,8 +16,9 @@ fail() {
 }
 apt_get() { DEBIAN_FRONTEND=noninteractive $SUDO apt-get -y -qq "$@"; }
 
-# lintian and appstream check the package; help2man makes the manual pages from --help;
-# Xvfb (from the common list), xdotool and imagemagick run the installed window, type into it and take its pictures.
+# lintian and appstream check the package; help2man makes the manual pages from --help; Xvfb
+# (in the common list), xdotool and imagemagick show the installed window, type into it and take
+# its pictures.
 bash scripts/install-deps.sh lintian help2man appstream xdotool imagemagick
 
 phase "release build"
