@@ -27,8 +27,9 @@ if(NOT changelog_top MATCHES "^quillstone \\(${PROJECT_VERSION}\\) ")
   message(FATAL_ERROR "packaging/linux/changelog starts with \"${changelog_top}\": its first "
                       "entry must be for version ${PROJECT_VERSION}")
 endif()
+set(trailer_date "[A-Z][a-z][a-z], ([0-9][0-9]?) ([A-Z][a-z][a-z]) ([0-9][0-9][0-9][0-9]) ")
 foreach(line ${changelog_lines})
-  if(line MATCHES "^ -- .*  [A-Z][a-z][a-z], ([0-9][0-9]?) ([A-Z][a-z][a-z]) ([0-9][0-9][0-9][0-9]) ")
+  if(line MATCHES "^ -- .*  ${trailer_date}")
     set(months Jan Feb Mar Apr May Jun Jul Aug Sep Oct Nov Dec)
     list(FIND months ${CMAKE_MATCH_2} month)
     math(EXPR month "${month} + 1")
@@ -107,11 +108,11 @@ endif()
 add_custom_target(quillstone_linux_docs ALL DEPENDS ${compressed_docs} ${man_pages})
 
 install(FILES ${linux_generated}/copyright ${compressed_docs} DESTINATION ${doc_dir})
-install(FILES ${linux_sources}/lintian-overrides DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides
-        RENAME quillstone)
+install(FILES ${linux_sources}/lintian-overrides
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides RENAME quillstone)
 if(TARGET quillstone)
-  install(FILES ${linux_sources}/quillstone.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications
-          RENAME ${QUILLSTONE_APP_ID}.desktop)
+  install(FILES ${linux_sources}/quillstone.desktop
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/applications RENAME ${QUILLSTONE_APP_ID}.desktop)
   configure_file(${linux_sources}/${QUILLSTONE_APP_ID}.metainfo.xml.in
                  ${linux_generated}/${QUILLSTONE_APP_ID}.metainfo.xml @ONLY)
   install(FILES ${linux_generated}/${QUILLSTONE_APP_ID}.metainfo.xml

@@ -41,8 +41,10 @@ deb=$(ls build/release/packages/quillstone_*.deb)
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build/release/CMakeCache.txt)
 echo "package: $deb ($(stat -c %s "$deb") bytes)"
 dpkg-deb --field "$deb" Package Version Depends Recommends Maintainer
-[ "$(dpkg-deb --field "$deb" Version)" = "$version" ] || fail "the package's version is not $version"
-[ "$(basename "$deb")" = "quillstone_${version}_amd64.deb" ] || fail "the file name is not version $version"
+[ "$(dpkg-deb --field "$deb" Version)" = "$version" ] ||
+  fail "the package's version is not $version"
+[ "$(basename "$deb")" = "quillstone_${version}_amd64.deb" ] ||
+  fail "the file name does not say version $version"
 
 phase "lintian and appstreamcli"
 # Errors and warnings fail; the overrides shipped in the package (in
@@ -53,6 +55,10 @@ trap 'rm -rf "$unpacked"' EXIT
 dpkg-deb -x "$deb" "$unpacked"
 # --no-net: the metainfo's addresses are not fetched; the checks talk to no other machine.
 appstreamcli validate --no-net "$unpacked"/usr/share/metainfo/*.metainfo.xml
+# The metainfo's release is the changelog's newest entry, as dpkg reads it.
+release="version=\"$version\" date=\"$(date -u -d "@$SOURCE_DATE_EPOCH" +%F)\""
+grep -q "<release $release/>" "$unpacked"/usr/share/metainfo/*.metainfo.xml ||
+  fail "the metainfo has no release $release"
 for program in quillstone quillstone-cli quillstone-devsim; do
   [ -f "$unpacked/usr/share/man/man1/$program.1.gz" ] || fail "no manual page for $program"
 done

@@ -38,8 +38,8 @@ if [ "${1:-}" != --as-user ]; then
   runuser -u "$user" -- env -i HOME="$home" USER="$user" LANG=C.UTF-8 \
     XDG_RUNTIME_DIR="$smoke/runtime" \
     PATH="$smoke/stubs:/usr/local/bin:/usr/bin:/bin" \
-    xvfb-run -a -n $((200 + $$ % 500)) -e "$smoke/xvfb.out" -s "-screen 0 1024x768x24" bash "$PWD/scripts/smoke-linux-gui.sh" --as-user \
-    "$smoke" || status=$?
+    xvfb-run -a -n $((200 + $$ % 500)) -e "$smoke/xvfb.out" -s "-screen 0 1024x768x24" \
+    bash "$PWD/scripts/smoke-linux-gui.sh" --as-user "$smoke" || status=$?
   rm -rf build/release/smoke
   mkdir -p build/release/smoke
   cp "$smoke"/*.png "$smoke"/*.log "$smoke"/*.out build/release/smoke/ 2>/dev/null || true
