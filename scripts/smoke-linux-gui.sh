@@ -5,6 +5,7 @@
 # `arp` first on PATH, and works the window with X key events alone:
 #   - Test Connect: "connect succeed", the device sees 1003, then 1002, 1002, 1014, and the ARP
 #     step reaches the stand-in;
+#   - the device IP dialog: a fixed address, saved to ~/.config/quillstone/IPconfig.ini;
 #   - a WPA2PSK apply: it lands in the device's store, the device restarts, and the settings are
 #     written to the user's ~/.config/quillstone/options.ini, nothing to the program's folder.
 # Run as root by scripts/package-linux.sh after the package is installed; the screenshots stay
@@ -89,6 +90,26 @@ grep -qx "ip -4 neigh flush nud stale" "$smoke/stub-calls.log" 2>/dev/null ||
   fail "the ARP step did not reach the stand-in ip"
 echo "Test Connect: connect succeed, the device saw $(smoke_codes); the stand-in ran:" \
   "$(sort -u "$smoke/stub-calls.log" | xargs)"
+
+# The device IP dialog: ConfigMachine is just before Test Connect in the Tab order. Down picks
+# "Config IP Address", Tab goes to the address, Tab again fills in its mask, Enter presses OK.
+# Closed, it gives the focus back to ConfigMachine, and Tab goes on to Test Connect.
+smoke_keys shift+Tab space
+smoke_wait_window ConfigMachine >/dev/null || fail "no device IP dialog from ConfigMachine"
+smoke_keys Down Tab
+xdotool type --delay 60 "10.1.2.3"
+smoke_keys Tab
+import -window root "$smoke/ip-dialog.png"
+smoke_keys Return
+dialog_closed() { [ -z "$(xdotool search --onlyvisible --name '^ConfigMachine$' 2>/dev/null)" ]; }
+for _ in $(seq 50); do dialog_closed && break; sleep 0.1; done
+dialog_closed || fail "the device IP dialog stayed open after OK"
+ip_settings=$(dirname "$settings")/IPconfig.ini
+for line in IPaddress=10.1.2.3 subMask=255.0.0.0 IPRadio=1; do
+  tr -d '\r' <"$ip_settings" 2>/dev/null | grep -qx "$line" || fail "$ip_settings holds no $line"
+done
+echo "device IP dialog: OK saved the fixed address in $ip_settings"
+smoke_keys Tab
 
 : >"$smoke/device.log"
 smoke_enter_wpa2_apply Lab quillstone-smoke
