@@ -31,6 +31,8 @@ if(TARGET quillstone)
           DESTINATION ${program_dir}/bmp)
 endif()
 
+# The project's address, on its own domain: the Debian maintainer and the copyright contact.
+set(CPACK_PACKAGE_CONTACT "Quillstone developers <maintainers@quillstone.dev>")
 if(WIN32)
   include(${CMAKE_CURRENT_LIST_DIR}/QuillstonePackageWindows.cmake)
 else()
@@ -39,9 +41,9 @@ endif()
 
 set(CPACK_PACKAGE_NAME Quillstone)
 set(CPACK_PACKAGE_VENDOR Quillstone)
-set(CPACK_PACKAGE_CONTACT "Quillstone developers <quillstone@localhost>")
+# At most 80 characters: Debian's summary line.
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
-    "Configuration tool for a networked terminal device, with its library and a device simulator")
+    "Configuration tool for networked terminal devices, with a device simulator")
 set(CPACK_PACKAGE_FILE_NAME Quillstone-${PROJECT_VERSION}-${QUILLSTONE_PACKAGE_SYSTEM})
 set(CPACK_PACKAGE_DIRECTORY ${PROJECT_BINARY_DIR}/packages)
 set(CPACK_STRIP_FILES ON)
