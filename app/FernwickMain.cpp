@@ -383,7 +383,9 @@ void TFernwick::keyPressEvent(QKeyEvent* event) {
   if (enter) {
     auto* focused = qobject_cast<QPushButton*>(QApplication::focusWidget());
     QPushButton* pressed = focused != nullptr ? focused : SetBitB;
-    if (pressed->isEnabled()) pressed->click();
+    if (!pressed->isEnabled()) return;
+    if (pressed == SetBitB) RecordFocusedKeyField();
+    pressed->click();
     return;
   }
   QWidget::keyPressEvent(event);
