@@ -102,8 +102,10 @@ void TurnWheel(QWidget* widget, int notches) {
   for (int i = 0; i < std::abs(notches); ++i) {
     QWheelEvent wheel(at, widget->mapToGlobal(at), QPoint(), QPoint(0, notches < 0 ? -120 : 120),
                       Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    // As QTest delivers its mouse and key events: sendEvent would make the event look sent
+    // by the program, which Qt hands to the widget alone, without focus or propagation.
     QSpontaneKeyEvent::setSpontaneous(&wheel);
-    QApplication::sendEvent(widget, &wheel);
+    QApplication::instance()->notify(widget, &wheel);
   }
 }
 
