@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QIcon>
+#include <QImage>
 #include <QPixmap>
 #include <QPushButton>
 
@@ -9,10 +10,24 @@
 
 namespace quillstone {
 
-void ShowFormPicture(QPushButton* button) {
-  const QPixmap picture(QStringLiteral(":/form/testconnect.bmp"));
+namespace {
+
+// The pictures are bitmaps drawn on a plain background, whose colour is the one of the lower
+// left pixel; that colour is left out, so the button's own face shows round the symbol rather
+// than a square of the painter's grey.
+void ShowPicture(QPushButton* button, QPixmap picture) {
+  const QImage image = picture.toImage();
+  if (!image.isNull()) {
+    picture.setMask(picture.createMaskFromColor(image.pixelColor(0, image.height() - 1)));
+  }
   button->setIcon(QIcon(picture));
   button->setIconSize(picture.size());
+}
+
+}  // namespace
+
+void ShowFormPicture(QPushButton* button) {
+  ShowPicture(button, QPixmap(QStringLiteral(":/form/testconnect.bmp")));
 }
 
 void LoadButtonPicture(QPushButton* button, const std::string& programDirectory,
@@ -25,8 +40,7 @@ void LoadButtonPicture(QPushButton* button, const std::string& programDirectory,
   if (!picture.load(path)) {
     throw AppError("Cannot load picture \"" + path.toStdString() + "\"");
   }
-  button->setIcon(QIcon(picture));
-  button->setIconSize(picture.size());
+  ShowPicture(button, picture);
   button->setProperty("pictureFile", path);
 }
 

@@ -18,8 +18,10 @@
 #include <optional>
 
 #include "app/ButtonPicture.h"
+#include "app/ComboWheel.h"
 #include "app/ConnectionSettings.h"
 #include "app/CursorFreeBoxes.h"
+#include "app/FocusCueStyle.h"
 #include "app/FocusExit.h"
 #include "app/IpAddressEdit.h"
 #include "app/LimitedLineEdit.h"
@@ -57,6 +59,8 @@ TFernwick::TFernwick(FernwickEnvironment environment, QWidget* parent)
                           Qt::MSWindowsFixedSizeDialogHint),
       cursorFreeBoxes_(std::make_unique<CursorFreeBoxes>(*environment.boxes)),
       environment_(std::move(environment)) {
+  // Before the controls exist, so that each is polished once, by the style it keeps.
+  ShowFocusOnEveryButton();
   environment_.boxes = cursorFreeBoxes_.get();
   setObjectName(QStringLiteral("Fernwick"));
   setWindowTitle(QString::fromLatin1(ApplicationTitle));
@@ -111,6 +115,7 @@ TFernwick::TFernwick(FernwickEnvironment environment, QWidget* parent)
   ConnectWirelessHandlers();
   ConnectModemHandlers();
   KeepSingleLine(this);
+  TakeWheelOnlyWhenFocused(this);
   ShowFormPicture(TestConnectBtn);
 
   FormCreate();
@@ -383,7 +388,9 @@ void TFernwick::keyPressEvent(QKeyEvent* event) {
   if (enter) {
     auto* focused = qobject_cast<QPushButton*>(QApplication::focusWidget());
     QPushButton* pressed = focused != nullptr ? focused : SetBitB;
-    if (pressed->isEnabled()) pressed->click();
+    if (!pressed->isEnabled()) return;
+    if (pressed == SetBitB) RecordFocusedKeyField();
+    pressed->click();
     return;
   }
   QWidget::keyPressEvent(event);

@@ -206,6 +206,9 @@ class TFernwick : public QWidget {
   void ConnectWirelessHandlers();          // wireless/WirelessPage.cpp
   void ConnectModemHandlers();             // modem/ModemPage.cpp
   void SetTabOrder();
+  // Enter presses " Set" with the focus still in the field the user typed in; a click would
+  // have recorded that key field on leaving it, so Enter records it (wireless/WirelessPage.cpp).
+  void RecordFocusedKeyField();
 
   // Runs a button handler: an escaping AppError (or other exception) becomes the application
   // error box. With `deviceAction`, a second device action is refused while this one runs

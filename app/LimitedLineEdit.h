@@ -4,8 +4,9 @@
 
 namespace quillstone {
 
-// An edit box whose length limit stops typing and pasting beyond it but, unlike QLineEdit's
-// maxLength, never cuts a text that is already longer (a new key format keeps the old key).
+// An edit box whose length limit stops typing beyond it and cuts a paste (or composed text) to
+// what fits, as QLineEdit's maxLength does, but which never cuts a text that is already longer
+// (a new key format keeps the old key); such a text does not grow.
 class LimitedLineEdit : public QLineEdit {
   Q_OBJECT
 
@@ -17,7 +18,7 @@ class LimitedLineEdit : public QLineEdit {
   void setLengthLimit(int limit) { lengthLimit_ = limit; }
 
  private:
-  void RejectGrowthBeyondLimit(const QString& edited);
+  void KeepWhatFits(const QString& edited);
 
   int lengthLimit_ = 0;
   QString accepted_;

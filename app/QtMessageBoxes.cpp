@@ -1,41 +1,39 @@
 #include "app/QtMessageBoxes.h"
 
 #include <QApplication>
-#include <QMessageBox>
 
 namespace quillstone {
 
-namespace {
-
-int ShowBox(QMessageBox::Icon icon, const std::string& caption, const std::string& text,
-            QMessageBox::StandardButtons buttons = QMessageBox::Ok) {
+int QtMessageBoxes::Show(QMessageBox::Icon icon, const std::string& caption,
+                         const std::string& text, QMessageBox::StandardButtons buttons) const {
+  // A dialog shown with exec() stays the modal window whether or not the program is active.
+  QWidget* owner = QApplication::activeModalWidget();
+  if (owner == nullptr) owner = mainWindow_;
   QMessageBox box(icon, QString::fromStdString(caption), QString::fromStdString(text), buttons,
-                  QApplication::activeWindow());
+                  owner);
   // QMessageBox answers Escape and the close button with Cancel, or else with the only button.
   return box.exec();
 }
 
-}  // namespace
-
 void QtMessageBoxes::Information(const std::string& text) {
-  ShowBox(QMessageBox::Information, "Information", text);
+  Show(QMessageBox::Information, "Information", text, QMessageBox::Ok);
 }
 
 void QtMessageBoxes::Warning(const std::string& text, const std::string& caption) {
-  ShowBox(QMessageBox::Warning, caption, text);
+  Show(QMessageBox::Warning, caption, text, QMessageBox::Ok);
 }
 
 bool QtMessageBoxes::Confirm(const std::string& text) {
-  return ShowBox(QMessageBox::Question, "Confirm", text, QMessageBox::Ok | QMessageBox::Cancel) ==
+  return Show(QMessageBox::Question, "Confirm", text, QMessageBox::Ok | QMessageBox::Cancel) ==
          QMessageBox::Ok;
 }
 
 void QtMessageBoxes::Plain(const std::string& text) {
-  ShowBox(QMessageBox::NoIcon, ApplicationTitle, text);
+  Show(QMessageBox::NoIcon, ApplicationTitle, text, QMessageBox::Ok);
 }
 
 void QtMessageBoxes::Error(const std::string& text) {
-  ShowBox(QMessageBox::Critical, ApplicationTitle, ErrorBoxText(text));
+  Show(QMessageBox::Critical, ApplicationTitle, ErrorBoxText(text), QMessageBox::Ok);
 }
 
 }  // namespace quillstone

@@ -25,6 +25,7 @@ int main(int argc, char* argv[]) {
       programDirectory, quillstone::UserSettingsDirectory(),
       {quillstone::OptionsFileName, quillstone::IpConfigFileName});
   quillstone::TFernwick window({programDirectory, &boxes, settingsDirectory});
+  boxes.SetMainWindow(&window);
   window.show();
   return QApplication::exec();
 }

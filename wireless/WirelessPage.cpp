@@ -342,6 +342,16 @@ void TFernwick::WepPasswordEdt4Exit() {
   RecordKeyExit(4, PasswordModeCob->currentIndex(), WepPasswordEdt4->text().toStdString());
 }
 
+void TFernwick::RecordFocusedKeyField() {
+  const std::array<void (TFernwick::*)(), 4> exits = {
+      &TFernwick::WepPasswordEdt1Exit, &TFernwick::WepPasswordEdt2Exit,
+      &TFernwick::WepPasswordEdt3Exit, &TFernwick::WepPasswordEdt4Exit};
+  const auto edits = KeyEdits(*this);
+  for (std::size_t i = 0; i < edits.size(); ++i) {
+    if (edits[i]->hasFocus()) (this->*exits[i])();
+  }
+}
+
 void TFernwick::WAPpasswordEditExit() {
   if (PassphraseTooShort(WAPpasswordEdit->text().toStdString())) {
     environment_.boxes->Information(PassphraseMessage);

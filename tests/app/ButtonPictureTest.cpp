@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QImage>
 #include <QPushButton>
 #include <filesystem>
 #include <string>
@@ -49,6 +50,46 @@ TEST_F(ButtonPictureTest, NamesTheMissingFileWithTheFolderAsItIs) {
   }
   EXPECT_FALSE(button.property("pictureFile").isValid());
 }
+
+// The form's picture and both result pictures, as the button shows them: the background
+// colour of the bitmap is transparent, the symbol is not.
+struct PictureCase {
+  const char* name;
+  void (*show)(QPushButton*);
+};
+
+class ButtonPictureBackgroundTest : public ::testing::TestWithParam<PictureCase> {};
+
+TEST_P(ButtonPictureBackgroundTest, OnlyTheSymbolIsDrawn) {
+  QPushButton button;
+  GetParam().show(&button);
+  const QImage shown = button.icon().pixmap(button.iconSize()).toImage();
+  ASSERT_FALSE(shown.isNull());
+  const int right = shown.width() - 1;
+  const int bottom = shown.height() - 1;
+  for (const QPoint corner :
+       {QPoint(0, 0), QPoint(right, 0), QPoint(0, bottom), QPoint(right, bottom)}) {
+    EXPECT_EQ(shown.pixelColor(corner).alpha(), 0) << corner.x() << "," << corner.y();
+  }
+  EXPECT_EQ(shown.pixelColor(shown.width() / 2, shown.height() / 2 - 3).alpha(), 255)
+      << "the symbol";
+}
+
+// The result pictures are read from a program folder whose "bmp" is the source tree's.
+const std::string kSourcePrograms = QUILLSTONE_PICTURE_DIR "/../";
+
+INSTANTIATE_TEST_SUITE_P(
+    Pictures, ButtonPictureBackgroundTest,
+    ::testing::Values(PictureCase{"Form", [](QPushButton* b) { ShowFormPicture(b); }},
+                      PictureCase{"Connected",
+                                  [](QPushButton* b) {
+                                    LoadButtonPicture(b, kSourcePrograms, ConnectedPictureFile);
+                                  }},
+                      PictureCase{"NotConnected",
+                                  [](QPushButton* b) {
+                                    LoadButtonPicture(b, kSourcePrograms, NotConnectedPictureFile);
+                                  }}),
+    [](const auto& param) { return std::string(param.param.name); });
 
 }  // namespace
 }  // namespace quillstone

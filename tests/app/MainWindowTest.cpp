@@ -615,19 +615,27 @@ TEST_P(RadioGroupTest, ArrowKeysSelectTheNextOrPreviousButtonOfTheGroupOnly) {
   };
   Click(buttons.front());
   const std::string outsideBefore = outside();
-  // Down and Right step forward, Up and Left back, wrapping round the group.
-  const std::pair<Qt::Key, int> steps[] = {{Qt::Key_Down, 1},
-                                           {Qt::Key_Right, 1},
-                                           {Qt::Key_Left, -1},
-                                           {Qt::Key_Up, -1},
-                                           {Qt::Key_Up, -1}};
+  // Down and Right step forward, Up and Left back, wrapping round the group; the arrows of the
+  // numeric keypad (with Num Lock off) do the same.
+  struct Step {
+    Qt::Key key;
+    Qt::KeyboardModifiers modifiers;
+    int direction;
+  };
+  const Step steps[] = {
+      {Qt::Key_Down, Qt::NoModifier, 1},      {Qt::Key_Right, Qt::NoModifier, 1},
+      {Qt::Key_Left, Qt::NoModifier, -1},     {Qt::Key_Up, Qt::NoModifier, -1},
+      {Qt::Key_Up, Qt::NoModifier, -1},       {Qt::Key_Up, Qt::KeypadModifier, -1},
+      {Qt::Key_Left, Qt::KeypadModifier, -1}, {Qt::Key_Down, Qt::KeypadModifier, 1},
+      {Qt::Key_Right, Qt::KeypadModifier, 1}, {Qt::Key_Right, Qt::KeypadModifier, 1}};
   const int count = static_cast<int>(buttons.size());
   int at = 0;
-  for (const auto& [key, direction] : steps) {
+  for (const auto& [key, modifiers, direction] : steps) {
     at = (at + direction + count) % count;
-    QTest::keyClick(QApplication::focusWidget(), key);
+    QTest::keyClick(QApplication::focusWidget(), key, modifiers);
     QRadioButton* expected = buttons[static_cast<std::size_t>(at)];
-    EXPECT_EQ(QApplication::focusWidget(), expected) << QTest::toString(key);
+    EXPECT_EQ(QApplication::focusWidget(), expected)
+        << QTest::toString(key) << (modifiers == Qt::KeypadModifier ? " on the keypad" : "");
     for (QRadioButton* radio : buttons) EXPECT_EQ(radio->isChecked(), radio == expected);
   }
   EXPECT_EQ(outside(), outsideBefore);

@@ -4,11 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDialog>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <QWindow>
 #include <functional>
 #include <string>
 #include <vector>
@@ -34,6 +36,8 @@ struct SeenBox {
   QMessageBox::Icon icon = QMessageBox::NoIcon;
   QMessageBox::StandardButtons buttons;
   bool cursorBusy = false;
+  const QWidget* parent = nullptr;
+  const QWindow* transientParent = nullptr;  // the window the system is told owns the box
 };
 
 // Runs `act`; each modal box it opens is looked at and then closed by the next of `keys`.
@@ -45,8 +49,8 @@ std::vector<SeenBox> AnswerBoxes(const std::vector<Qt::Key>& keys,
   QObject::connect(&poll, &QTimer::timeout, [&] {
     auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
     if (box == nullptr || !box->isVisible() || seen.size() >= keys.size()) return;
-    seen.push_back(
-        {box->windowTitle(), box->text(), box->icon(), box->standardButtons(), CursorBusy()});
+    seen.push_back({box->windowTitle(), box->text(), box->icon(), box->standardButtons(),
+                    CursorBusy(), box->parentWidget(), box->windowHandle()->transientParent()});
     QTest::keyClick(box, keys[seen.size() - 1]);
   });
   poll.start();
@@ -65,11 +69,21 @@ struct BoxCase {
   bool answer;
 };
 
-class RealBoxTest : public ::testing::TestWithParam<BoxCase> {};
+// The boxes of a program whose main window is on screen but not active: another program is.
+class RealBoxTest : public ::testing::TestWithParam<BoxCase> {
+ protected:
+  void SetUp() override {
+    boxes.SetMainWindow(&mainWindow);
+    ShowActive(mainWindow);
+    QApplication::setActiveWindow(nullptr);
+    ASSERT_EQ(QApplication::activeWindow(), nullptr);
+  }
+  QWidget mainWindow;
+  QtMessageBoxes boxes;
+};
 
 TEST_P(RealBoxTest, ShowsItsCaptionIconAndButtonsAndAnswersTheKey) {
   const BoxCase& c = GetParam();
-  QtMessageBoxes boxes;
   bool answer = !c.answer;
   const auto seen = AnswerBoxes({c.key}, [&] { answer = c.show(boxes); });
   ASSERT_EQ(seen.size(), 1u) << "one box, closed by the key";
@@ -78,6 +92,27 @@ TEST_P(RealBoxTest, ShowsItsCaptionIconAndButtonsAndAnswersTheKey) {
   EXPECT_EQ(seen[0].icon, c.icon);
   EXPECT_EQ(seen[0].buttons, c.buttons);
   EXPECT_EQ(answer, c.answer);
+}
+
+TEST_P(RealBoxTest, BelongsToTheMainWindowThoughNoWindowIsActive) {
+  const auto seen = AnswerBoxes({GetParam().key}, [&] { GetParam().show(boxes); });
+  ASSERT_EQ(seen.size(), 1u);
+  EXPECT_EQ(seen[0].parent, &mainWindow);
+  EXPECT_EQ(seen[0].transientParent, mainWindow.windowHandle());
+}
+
+TEST_P(RealBoxTest, OfAnOpenDialogBelongsToThatDialog) {
+  QDialog dialog(&mainWindow);
+  std::vector<SeenBox> seen;
+  QTimer::singleShot(0, &dialog, [&] {
+    QApplication::setActiveWindow(nullptr);
+    seen = AnswerBoxes({GetParam().key}, [&] { GetParam().show(boxes); });
+    dialog.accept();
+  });
+  dialog.exec();
+  ASSERT_EQ(seen.size(), 1u);
+  EXPECT_EQ(seen[0].parent, &dialog);
+  EXPECT_EQ(seen[0].transientParent, dialog.windowHandle());
 }
 
 bool ShownOnly(const std::function<void()>& show) {

@@ -3,11 +3,14 @@
 // The window is shown and active and the focus moves between its controls for real.
 #include <gtest/gtest.h>
 
+#include <QClipboard>
 #include <QComboBox>
+#include <QGuiApplication>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
+#include <array>
 #include <string>
 #include <vector>
 
@@ -143,7 +146,7 @@ TEST_F(WirelessKeyFieldsTest, AnotherWindowTakingTheFocusIsNotLeavingTheField) {
   EXPECT_TRUE(boxes.shown.empty()) << "no passphrase message while another window is active";
 }
 
-TEST_F(WirelessKeyFieldsTest, ClickingSetRecordsTheKeyFieldFirstButEnterDoesNot) {
+TEST_F(WirelessKeyFieldsTest, ClickingSetOrPressingEnterRecordsTheKeyFieldFirst) {
   TFernwick& w = window();
   Choose(w.WepEncryptCob, 1);
   // What key 1 remembered when the apply ran; it stops at the missing network name.
@@ -156,8 +159,96 @@ TEST_F(WirelessKeyFieldsTest, ClickingSetRecordsTheKeyFieldFirstButEnterDoesNot)
   QTest::keyClick(w.WepPasswordEdt1, Qt::Key_Return);
   TypeInto(w.WepPasswordEdt1, "f");
   Click(w.SetBitB);
-  EXPECT_EQ(rememberedAtApply, (std::vector<std::string>{"", "abcdef"}));
+  EXPECT_EQ(rememberedAtApply, (std::vector<std::string>{"abcde", "abcdef"}));
 }
+
+// The key typed short, left (recorded short), then completed: Enter in the field applies what
+// the field shows, for each of the four keys as the default key.
+class EnterAfterCompletingAKeyTest : public WirelessKeyFieldsTest,
+                                     public ::testing::WithParamInterface<int> {};
+
+TEST_P(EnterAfterCompletingAKeyTest, AppliesTheKeyOnScreenWithoutATooShortWarning) {
+  TFernwick& w = window();
+  const int key = GetParam();
+  const std::array<QRadioButton*, 4> markers = {w.WepPasswordRadio1, w.WepPasswordRadio2,
+                                                w.WepPasswordRadio3, w.WepPasswordRadio4};
+  const std::array<LimitedLineEdit*, 4> fields = {w.WepPasswordEdt1, w.WepPasswordEdt2,
+                                                  w.WepPasswordEdt3, w.WepPasswordEdt4};
+  LimitedLineEdit* field = fields[static_cast<std::size_t>(key - 1)];
+  w.WirelessNetEdt->setText(QStringLiteral("Lab"));
+  w.AddressIP->setText(QStringLiteral("127.0.0.1"));
+  boxes.confirmAnswer = false;  // the question is as far as the apply goes
+  Choose(w.WepEncryptCob, 1);   // 10 hexadecimal digits
+  Click(markers[static_cast<std::size_t>(key - 1)]);
+
+  QTest::mouseClick(field, Qt::LeftButton);
+  TypeKeys("12345");
+  QTest::keyClick(field, Qt::Key_Tab);
+  ASSERT_EQ(WepKeyText[static_cast<std::size_t>(key)], "12345");
+  QTest::mouseClick(field, Qt::LeftButton);
+  ASSERT_EQ(QApplication::focusWidget(), field);
+  QTest::keyClick(field, Qt::Key_End);
+  TypeKeys("67890");
+  QTest::keyClick(field, Qt::Key_Return);
+
+  EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"Are you  sure to set ？"});
+  EXPECT_EQ(field->text(), QStringLiteral("1234567890"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Keys, EnterAfterCompletingAKeyTest, ::testing::Values(1, 2, 3, 4),
+                         [](const auto& param) { return "Key" + std::to_string(param.param); });
+
+// ---- Pasting into a key field with a length limit ----
+
+struct PasteCase {
+  const char* name;
+  const char* before;
+  int selectionStart;
+  int selectionLength;  // 0: the cursor at selectionStart
+  const char* pasted;
+  const char* after;
+  int cursorAfter;
+};
+void PrintTo(const PasteCase& c, std::ostream* out) {
+  *out << c.name;
+}
+
+class KeyPasteTest : public WirelessKeyFieldsTest,
+                     public ::testing::WithParamInterface<PasteCase> {};
+
+TEST_P(KeyPasteTest, APasteLongerThanTheRoomLeftIsCutToTheLimit) {
+  const PasteCase& c = GetParam();
+  TFernwick& w = window();
+  Choose(w.WepEncryptCob, 1);  // the first format: at most 10 characters
+  LimitedLineEdit* field = w.WepPasswordEdt1;
+  ASSERT_EQ(field->lengthLimit(), 10);
+  field->setText(QString::fromLatin1(c.before));
+  field->setFocus();
+  field->setSelection(c.selectionStart, c.selectionLength);
+  if (c.selectionLength == 0) field->setCursorPosition(c.selectionStart);
+  QGuiApplication::clipboard()->setText(QString::fromLatin1(c.pasted));
+
+  QTest::keyClick(field, Qt::Key_V, Qt::ControlModifier);
+
+  EXPECT_EQ(field->text().toStdString(), c.after);
+  EXPECT_EQ(field->cursorPosition(), c.cursorAfter);
+  EXPECT_TRUE(boxes.shown.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    FormatZero, KeyPasteTest,
+    ::testing::Values(
+        PasteCase{"IntoTheEmptyField", "", 0, 0, "ABCDEFGHIJKLMNOP", "ABCDEFGHIJ", 10},
+        PasteCase{"BehindFiveDigits", "12345", 5, 0, "ABCDEFGHIJKLMNOP", "12345ABCDE", 10},
+        PasteCase{"BetweenDigits", "12345", 2, 0, "ABCDEFGHIJKLMNOP", "12ABCDE345", 7},
+        PasteCase{"OverASelection", "1234567890", 3, 3, "ABCDEFGH", "123ABC7890", 6},
+        PasteCase{"SameStartAsTheSelection", "1234567890", 3, 3, "4ABCDE", "1234AB7890", 6},
+        PasteCase{"WhatFitsWhole", "12345", 5, 0, "ABC", "12345ABC", 8},
+        PasteCase{"IntoAFullField", "1234567890", 4, 0, "ABC", "1234567890", 4},
+        // A key kept from a longer format keeps its length but does not grow.
+        PasteCase{"OverlongKeyOverASelection", "0123456789ABCDEF0123456789", 0, 2, "xyz",
+                  "xy23456789ABCDEF0123456789", 2}),
+    [](const auto& param) { return std::string(param.param.name); });
 
 TEST_F(WirelessKeyFieldsTest, KeyCheckNamesTheDefaultKeyAndPutsTheFocusOnIt) {
   TFernwick& w = window();
