@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <optional>
+#include <ostream>
 #include <sstream>
 #include <string>
 
@@ -42,6 +43,11 @@ struct OptionsFileCase {
   std::string says;
 };
 
+// The case's name in test listings, not its bytes.
+void PrintTo(const OptionsFileCase& test, std::ostream* out) {
+  *out << test.name;
+}
+
 class CliOptionsFileNameTest : public ::testing::TestWithParam<OptionsFileCase> {};
 
 TEST_P(CliOptionsFileNameTest, TheMessageNamesTheFileInUtf8AtTheRightLine) {
@@ -72,6 +78,6 @@ INSTANTIATE_TEST_SUITE_P(
         OptionsFileCase{"MisspeltOptionOnLineTwo", "SSID=Lab\r\nAuthMod=WPA2PSK\r\n", "2:1",
                         "unknown option name 'AuthMod'"},
         OptionsFileCase{"NoSuchFile", std::nullopt, "1:1", "cannot read the file"}),
-    [](const ::testing::TestParamInfo<OptionsFileCase>& info) { return info.param.name; });
+    [](const ::testing::TestParamInfo<OptionsFileCase>& param) { return param.param.name; });
 
 }  // namespace
