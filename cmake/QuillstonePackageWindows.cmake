@@ -48,7 +48,8 @@ endif()
 set(CPACK_NSIS_INSTALL_ROOT "$PROGRAMFILES64")
 set(CPACK_PACKAGE_INSTALL_DIRECTORY Quillstone)
 set(CPACK_PACKAGE_INSTALL_REGISTRY_KEY Quillstone)
-set(CPACK_NSIS_PACKAGE_NAME "Quillstone ${PROJECT_VERSION}")
+# The name is also the Start-menu folder's: "Quillstone", as the program folder.
+set(CPACK_NSIS_PACKAGE_NAME Quillstone)
 set(CPACK_NSIS_DISPLAY_NAME "Quillstone ${PROJECT_VERSION}")
 set(CPACK_NSIS_ENABLE_UNINSTALL_BEFORE_INSTALL ON)
 # The programs are in the installation folder itself, not in bin\.
@@ -59,6 +60,9 @@ set(CPACK_NSIS_MUI_ICON ${PROJECT_SOURCE_DIR}/packaging/icons/quillstone.ico)
 set(CPACK_NSIS_MUI_UNIICON ${PROJECT_SOURCE_DIR}/packaging/icons/quillstone.ico)
 set(CPACK_NSIS_INSTALLED_ICON_NAME quillstone.exe)
 set(CPACK_NSIS_MANIFEST_DPI_AWARE ON)
+# A 64-bit installer for the 64-bit program: it runs where the program runs, a 64-bit-only Wine
+# included, and its own view of the system is the program's (Program Files, the registry).
+set(CPACK_NSIS_DEFINES "Target amd64-unicode")
 set(CPACK_NSIS_COMPRESSOR "/SOLID lzma")
 # The licence page shows our own licence; all of them are installed in licences\.
 set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)

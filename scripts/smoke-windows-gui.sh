@@ -68,7 +68,7 @@ build/dev/bin/quillstone-devsim --listen "127.0.0.1:${QUILLSTONE_SMOKE_PORT:-0}"
   --log "$smoke/device.log" \
   </dev/null >"$smoke/devsim.out" 2>&1 &
 children+=($!)
-for _ in $(seq 100); do grep -q "listening on" "$smoke/devsim.out" && break; sleep 0.1; done
+for _ in $(seq 100); do grep -q "listening on" "$smoke/devsim.out" 2>/dev/null && break; sleep 0.1; done
 port=$(sed -n 's/.*listening on 127\.0\.0\.1:\([0-9]*\).*/\1/p' "$smoke/devsim.out")
 [ -n "$port" ] || fail "the simulator did not start"
 
