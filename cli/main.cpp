@@ -20,6 +20,7 @@
 #endif
 
 #include "cli/CommandLine.h"
+#include "platform/Platform.h"
 
 namespace {
 
@@ -100,6 +101,7 @@ std::string JobsDoNotFit(int jobs) {
 
 int main(int argc, char** argv) {
   try {
+    quillstone::UseUtf8ConsoleOutput();
     WatchForStopRequests();
 #ifndef _WIN32
     RaiseDescriptorLimit();

@@ -82,12 +82,14 @@ ParsedLine ParseLine(std::string_view rawText) {
   return parsed;
 }
 
-std::string WithoutMatchingQuotes(std::string value) {
+// Takes a view, not a moved-in string: GCC's -O2 inlining of the moved string's short buffer
+// gives a false "may be used uninitialized" here.
+std::string WithoutMatchingQuotes(std::string_view value) {
   if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
       value.back() == value.front()) {
-    return value.substr(1, value.size() - 2);
+    value = value.substr(1, value.size() - 2);
   }
-  return value;
+  return std::string(value);
 }
 
 std::string EntryText(std::string_view key, std::string_view value) {
@@ -155,7 +157,7 @@ std::string Lookup(std::string_view content, std::string_view section, std::stri
       inSection = EqualsIgnoringAsciiCase(parsed.name, section);
     } else if (parsed.kind == LineKind::kEntry && inSection &&
                EqualsIgnoringAsciiCase(parsed.name, key)) {
-      return WithoutMatchingQuotes(std::move(parsed.value));
+      return WithoutMatchingQuotes(parsed.value);
     }
   }
   return {};

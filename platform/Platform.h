@@ -48,4 +48,9 @@ Sleeper& SystemSleeper();
 // Directory of the running executable, ending with the path separator.
 std::string ExecutableDirectory();
 
+// Makes the console show the program's output as UTF-8, the encoding all its text is in. On
+// Windows the console otherwise decodes it with the OEM code page; POSIX terminals take the
+// bytes as they are, so there it does nothing.
+void UseUtf8ConsoleOutput();
+
 }  // namespace quillstone

@@ -1,12 +1,19 @@
 #!/usr/bin/env bash
-# The packaged Windows tool as a user drives it: unpacks the ZIP of the windows preset into a
-# folder with a non-ASCII name, starts quillstone.exe under Wine on an X server of its own
-# (Xvfb) against the Linux quillstone-devsim on 127.0.0.1, and works the window with X key
-# events alone:
+# The packaged Windows tool as a user drives it: starts quillstone.exe under Wine on an X server
+# of its own (Xvfb) against the Linux quillstone-devsim on 127.0.0.1, and works the window with X
+# key events alone:
 #   - Test Connect: "connect succeed", the device sees 1003, then 1002, 1002, 1014;
-#   - a WPA2PSK apply: it lands, the device restarts, options.ini is written beside the .exe.
-# The prefix's arp.exe must be the recording stand-in (scripts/test-windows.sh puts it there);
-# the screenshots stay in build/windows/smoke/. Run by scripts/test-windows.sh after the package.
+#   - a WPA2PSK apply: it lands, the device restarts, options.ini is written.
+#   smoke-windows-gui.sh                    the ZIP of the windows preset, unpacked into a folder
+#                                           with a non-ASCII name; options.ini beside the .exe
+#   smoke-windows-gui.sh --installed DIR    a program folder this user cannot write (installed
+#                                           by scripts/check-windows-package.sh, whose
+#                                           options.ini gives the device's port,
+#                                           QUILLSTONE_SMOKE_PORT); the settings must land in
+#                                           %APPDATA%\Quillstone, starting from that file
+# The prefix's arp.exe must be the recording stand-in (scripts/test-windows.sh puts it there).
+# Logs and screenshots go to QUILLSTONE_SMOKE_DIR (build/windows/smoke by default). Run by
+# scripts/test-windows.sh after the package.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -16,7 +23,9 @@ if [ -z "${QUILLSTONE_SMOKE_UNDER_XVFB:-}" ]; then
 fi
 
 build=build/windows
-smoke=$PWD/$build/smoke
+smoke=${QUILLSTONE_SMOKE_DIR:-$PWD/$build/smoke}
+installed=""
+if [ "${1:-}" = "--installed" ]; then installed=${2:?--installed needs the program folder}; fi
 export WINEPREFIX="${WINEPREFIX:-$PWD/$build/wineprefix}"
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml=;arp.exe=n"
@@ -26,12 +35,20 @@ if ! cmp -s "$build/bin/arp-stub.exe" "$WINEPREFIX/drive_c/windows/system32/arp.
   exit 1
 fi
 
-zip=$(ls "$build"/packages/Quillstone-*-win64.zip)
 rm -rf "$smoke"
-folder="$smoke/Prüfstand"
-mkdir -p "$folder"
-unzip -q "$zip" -d "$folder"
-app="$folder/$(basename "$zip" .zip)"
+mkdir -p "$smoke"
+if [ -n "$installed" ]; then
+  app=$installed
+  # Where the shell puts this user's roaming application data in a Wine prefix.
+  settings="$WINEPREFIX/drive_c/users/$(id -un)/AppData/Roaming/Quillstone"
+else
+  zip=$(ls "$build"/packages/Quillstone-*-win64.zip)
+  folder="$smoke/Prüfstand"
+  mkdir -p "$folder"
+  unzip -q "$zip" -d "$folder"
+  app="$folder/$(basename "$zip" .zip)"
+  settings=$app
+fi
 rm -f "$arp_log"
 
 children=()
@@ -46,16 +63,25 @@ fail() {
   exit 1
 }
 
-# The Linux simulator on a free loopback port.
-build/dev/bin/quillstone-devsim --listen 127.0.0.1:0 --log "$smoke/device.log" \
+# The Linux simulator on loopback: on the port given, or a free one.
+build/dev/bin/quillstone-devsim --listen "127.0.0.1:${QUILLSTONE_SMOKE_PORT:-0}" \
+  --log "$smoke/device.log" \
   </dev/null >"$smoke/devsim.out" 2>&1 &
 children+=($!)
-for _ in $(seq 100); do grep -q "listening on" "$smoke/devsim.out" && break; sleep 0.1; done
+for _ in $(seq 100); do grep -q "listening on" "$smoke/devsim.out" 2>/dev/null && break; sleep 0.1; done
 port=$(sed -n 's/.*listening on 127\.0\.0\.1:\([0-9]*\).*/\1/p' "$smoke/devsim.out")
 [ -n "$port" ] || fail "the simulator did not start"
 
-# The connection panel starts from options.ini beside the program.
-printf '[Config]\r\nlocatIP=127.0.0.1\r\nPort=%s\r\n' "$port" >"$app/options.ini"
+if [ -n "$installed" ]; then
+  # Nothing of this user's may be there before the first start.
+  [ ! -e "$settings" ] || fail "$settings is there before the first start"
+  touch "$app/write-probe" 2>/dev/null && fail "this user can write to $app"
+  tr -d '\r' <"$app/options.ini" | grep -qx "Port=$port" ||
+    fail "the program folder's options.ini does not give the device's port $port"
+else
+  # The connection panel starts from options.ini beside the program.
+  printf '[Config]\r\nlocatIP=127.0.0.1\r\nPort=%s\r\n' "$port" >"$app/options.ini"
+fi
 
 (cd "$app" && exec wine ./quillstone.exe -platform windows:fontengine=freetype) \
   </dev/null >"$smoke/quillstone.out" 2>&1 &
@@ -96,7 +122,7 @@ import -window root "$smoke/main-window.png"
 keys shift+Tab space
 wait_window Information >/dev/null || fail "no box after Test Connect"
 sleep 0.5
-import -window root "$build/smoke-connect-succeed.png"
+import -window root "$smoke/connect-succeed.png"
 [ "$(codes)" = "1003" ] || fail "while the box is open the device saw: $(codes)"
 keys Return
 wait_log "event=disconnect" || fail "the test connection did not close"
@@ -117,22 +143,27 @@ keys Tab Tab Down Down Down Down Tab Tab
 xdotool type --delay 60 "quillstone-smoke"
 keys Return
 wait_window Confirm >/dev/null || fail "no confirmation box after Enter"
-import -window root "$build/smoke-confirm.png"
+import -window root "$smoke/confirm.png"
 keys Return
 wait_window Information >/dev/null || fail "no result box after the apply"
 sleep 0.5
-import -window root "$build/smoke-apply-result.png"
+import -window root "$smoke/apply-result.png"
 keys Return
 wait_log "event=restart" || fail "the device did not restart"
 for option in "SSID=Lab" "AuthMode=WPA2PSK" "EncrypType=TKIP" "WPAPSK=quillstone-smoke"; do
   grep -q "code=12 request=\"$option\"" "$smoke/device.log" || fail "the device got no $option"
 done
-tr -d '\r' <"$app/options.ini" | grep -qx "AuthMode=WPA2PSK" ||
-  fail "options.ini beside quillstone.exe holds no AuthMode=WPA2PSK"
-tr -d '\r' <"$app/options.ini" | grep -qx "Port=$port" || fail "options.ini lost the port"
+[ -f "$settings/options.ini" ] || fail "no options.ini in $settings"
+tr -d '\r' <"$settings/options.ini" | grep -qx "AuthMode=WPA2PSK" ||
+  fail "options.ini in $settings holds no AuthMode=WPA2PSK"
+tr -d '\r' <"$settings/options.ini" | grep -qx "Port=$port" || fail "options.ini lost the port"
+if [ -n "$installed" ]; then
+  tr -d '\r' <"$app/options.ini" | grep -q "AuthMode" &&
+    fail "the program folder's options.ini was changed"
+fi
 echo "apply: the device got SSID, AuthMode=WPA2PSK, TKIP and the passphrase, and restarted;"
-echo "options.ini written in $app"
-echo "screenshots: $build/smoke-*.png"
+echo "options.ini written in $settings"
+echo "screenshots: $smoke/*.png"
 
 # Closing the window ends the program.
 keys alt+F4

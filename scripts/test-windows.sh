@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
-# Cross-builds the project for Windows with mingw-w64 (preset "windows"), the GUI included when
+# Cross-builds the project for Windows with mingw-w64 (preset "windows": the release build that
+# the packages hold, built once for the tests and the packages alike), the GUI included when
 # a Qt kit for mingw-w64 is there (QUILLSTONE_QT_MINGW=DIR, else the prebuilt kit from
 # ../shared/qt6-mingw unpacked under build/), checks that capstan.dll exports exactly its three
 # entry points, runs the Windows test programs under Wine (the GUI tests offscreen), packs the
-# Windows ZIP and runs it under Wine + Xvfb against the Linux simulator
-# (scripts/smoke-windows-gui.sh), and then the library and the simulator across the two systems
-# on loopback:
+# Windows ZIP and the installer, runs the ZIP under Wine + Xvfb against the Linux simulator
+# (scripts/smoke-windows-gui.sh), checks the packages and runs the installed tool as a user who
+# cannot write to its folder (scripts/check-windows-package.sh), and then the library and the
+# simulator across the two systems on loopback:
 #   - capstan.dll under Wine against the Linux simulator, over TCP and over a serial line (a
 #     pseudo-terminal that Wine serves as COM9);
 #   - the Linux library against the Windows simulator under Wine, stopped with Ctrl+C.
@@ -22,9 +24,10 @@ started=$SECONDS
 phase() { echo "== $1 ($((SECONDS - started)) s so far)"; }
 
 phase "installing what is missing"
-# xdotool and imagemagick: X key events and the screenshot of the smoke run.
+# xdotool and imagemagick: X key events and the screenshot of the smoke run. nsis: the
+# installer (CPack's NSIS generator runs its makensis).
 bash scripts/install-deps.sh g++-mingw-w64-x86-64-posix googletest wine wine64 unzip xdotool \
-  imagemagick
+  imagemagick nsis
 
 phase "Qt kit for mingw-w64"
 kit_tarball=../shared/qt6-mingw/qt6-mingw-6.4.2-x86_64.tar.xz
@@ -101,7 +104,7 @@ fi
 [ "$ctest_status" -eq 0 ] || exit "$ctest_status"
 
 if $gui_built; then
-  phase "Windows package"
+  phase "Windows packages: the ZIP and the installer"
   cmake --build --preset windows --target package
 fi
 
@@ -112,6 +115,8 @@ cmake --build --preset dev --target quillstone-devsim capstan_tests -j2
 if $gui_built; then
   phase "the packaged tool under Wine + Xvfb against the Linux simulator"
   bash scripts/smoke-windows-gui.sh
+  phase "the installer: the installed tool as a user who cannot write to its folder"
+  bash scripts/check-windows-package.sh
 fi
 
 # Starts a program in the background with its output in a log and waits until it prints a line

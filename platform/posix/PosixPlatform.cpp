@@ -122,4 +122,6 @@ std::string ExecutableDirectory() {
   return folder;
 }
 
+void UseUtf8ConsoleOutput() {}
+
 }  // namespace quillstone

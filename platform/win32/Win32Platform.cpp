@@ -99,4 +99,9 @@ std::string ExecutableDirectory() {
                                          : win32::Utf8FromWide(path.substr(0, separator + 1));
 }
 
+void UseUtf8ConsoleOutput() {
+  // Fails harmlessly without a console (output to a pipe or a file takes the bytes as they are).
+  SetConsoleOutputCP(CP_UTF8);
+}
+
 }  // namespace quillstone

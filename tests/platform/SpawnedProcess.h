@@ -17,9 +17,11 @@ inline constexpr int kSleeperExitCode = 3;
 // so a test never leaves a process or a zombie behind.
 class SpawnedProcess {
  public:
-  // Starts `executable`, whatever its name and extension; `arguments` begin with the name the
-  // program sees as its own.
-  SpawnedProcess(const std::string& executable, const std::vector<std::string>& arguments);
+  // Starts `executable`, whatever its name and extension; `arguments` (UTF-8) begin with the
+  // name the program sees as its own. With an `outputFile`, the program's standard output and
+  // error both go to it (created or emptied).
+  SpawnedProcess(const std::string& executable, const std::vector<std::string>& arguments,
+                 const std::string& outputFile = {});
   ~SpawnedProcess();
   SpawnedProcess(const SpawnedProcess&) = delete;
   SpawnedProcess& operator=(const SpawnedProcess&) = delete;
@@ -37,6 +39,8 @@ class SpawnedProcess {
     kTerminated,
   };
   Ending WaitForEnd();
+  // Waits for the end; the program's exit code (128 + the signal on POSIX when one ended it).
+  int ExitCode();
 
  private:
   struct Native;
