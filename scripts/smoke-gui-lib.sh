@@ -17,14 +17,15 @@ fail() {
   exit 1
 }
 
-# Starts the simulator ($1, then its own options) on a free loopback port; sets smoke_port.
+# Starts the simulator ($1, then its own options) on loopback, on the port in
+# $smoke_listen_port or else a free one; sets smoke_port.
 smoke_start_simulator() {
   local program=$1
   shift
-  "$program" --listen 127.0.0.1:0 --log "$smoke/device.log" "$@" \
+  "$program" --listen "127.0.0.1:${smoke_listen_port:-0}" --log "$smoke/device.log" "$@" \
     </dev/null >"$smoke/devsim.out" 2>&1 &
   children+=($!)
-  for _ in $(seq 100); do grep -q "listening on" "$smoke/devsim.out" && break; sleep 0.1; done
+  for _ in $(seq 100); do grep -q "listening on" "$smoke/devsim.out" 2>/dev/null && break; sleep 0.1; done
   smoke_port=$(sed -n 's/.*listening on 127\.0\.0\.1:\([0-9]*\).*/\1/p' "$smoke/devsim.out")
   [ -n "$smoke_port" ] || fail "the simulator did not start: $(cat "$smoke/devsim.out")"
 }

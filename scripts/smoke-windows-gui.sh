@@ -55,22 +55,13 @@ children=()
 cleanup() { for pid in "${children[@]}"; do kill "$pid" 2>/dev/null || true; done; }
 trap cleanup EXIT
 
-fail() {
-  echo "smoke run: $*" >&2
-  import -window root "$smoke/failure.png" 2>/dev/null || true
-  echo "--- device log" >&2
-  cat "$smoke/device.log" >&2 || true
-  exit 1
-}
+# shellcheck source=scripts/smoke-gui-lib.sh
+source scripts/smoke-gui-lib.sh
 
 # The Linux simulator on loopback: on the port given, or a free one.
-build/dev/bin/quillstone-devsim --listen "127.0.0.1:${QUILLSTONE_SMOKE_PORT:-0}" \
-  --log "$smoke/device.log" \
-  </dev/null >"$smoke/devsim.out" 2>&1 &
-children+=($!)
-for _ in $(seq 100); do grep -q "listening on" "$smoke/devsim.out" 2>/dev/null && break; sleep 0.1; done
-port=$(sed -n 's/.*listening on 127\.0\.0\.1:\([0-9]*\).*/\1/p' "$smoke/devsim.out")
-[ -n "$port" ] || fail "the simulator did not start"
+smoke_listen_port=${QUILLSTONE_SMOKE_PORT:-0}
+smoke_start_simulator build/dev/bin/quillstone-devsim
+port=$smoke_port
 
 if [ -n "$installed" ]; then
   # Nothing of this user's may be there before the first start.
@@ -88,71 +79,36 @@ fi
 tool=$!
 children+=("$tool")
 
-# Waits until a window titled $1 is mapped; prints its id.
-wait_window() {
-  local id
-  for _ in $(seq 300); do
-    id=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -1) || true
-    if [ -n "$id" ]; then
-      echo "$id"
-      return 0
-    fi
-    sleep 0.1
-  done
-  return 1
-}
-# Waits until the device log has a line matching $1.
-wait_log() {
-  for _ in $(seq 100); do
-    grep -q "$1" "$smoke/device.log" 2>/dev/null && return 0
-    sleep 0.1
-  done
-  return 1
-}
-keys() { xdotool key --delay 60 "$@"; }
-codes() { sed -n 's/.* code=\([0-9]*\) .*/\1/p' "$smoke/device.log" | xargs; }
-
-main=$(wait_window Quillstone) || fail "no main window"
+main=$(smoke_wait_window Quillstone) || fail "no main window"
 xdotool windowfocus --sync "$main"
 sleep 1
 import -window root "$smoke/main-window.png"
 
-# The window starts with the focus on the tab bar. Test Connect is the last stop of the page's
-# Tab order, so Shift+Tab from the tab bar reaches it.
-keys shift+Tab space
-wait_window Information >/dev/null || fail "no box after Test Connect"
+smoke_press_test_connect
+smoke_wait_window Information >/dev/null || fail "no box after Test Connect"
 sleep 0.5
 import -window root "$smoke/connect-succeed.png"
-[ "$(codes)" = "1003" ] || fail "while the box is open the device saw: $(codes)"
-keys Return
-wait_log "event=disconnect" || fail "the test connection did not close"
-[ "$(codes)" = "1003 1002 1002 1014" ] || fail "Test Connect sent: $(codes)"
+[ "$(smoke_codes)" = "1003" ] || fail "while the box is open the device saw: $(smoke_codes)"
+smoke_keys Return
+smoke_wait_log "event=disconnect" || fail "the test connection did not close"
+[ "$(smoke_codes)" = "1003 1002 1002 1014" ] || fail "Test Connect sent: $(smoke_codes)"
 grep -qx -- "-d" "$arp_log" || fail "the ARP step did not reach the stand-in"
 # A picture that failed to load would show an error box captioned like the main window.
 [ "$(xdotool search --onlyvisible --name '^Quillstone$' | wc -l)" = 1 ] ||
   fail "a second window after Test Connect (an error box?)"
-echo "Test Connect: connect succeed, the device saw $(codes); ARP.EXE started with -d"
+echo "Test Connect: connect succeed, the device saw $(smoke_codes); ARP.EXE started with -d"
 
-# A WPA2PSK apply. From Test Connect, Tab goes round to the tab bar, then down the page:
-# "Active", the network name, the mode, the authentication (OPEN, SHARED, WEPAUTO, WPAPSK,
-# WPA2PSK), the encryption (TKIP), the passphrase; Enter presses " Set".
 : >"$smoke/device.log"
-keys Tab Tab Tab
-xdotool type --delay 60 "Lab"
-keys Tab Tab Down Down Down Down Tab Tab
-xdotool type --delay 60 "quillstone-smoke"
-keys Return
-wait_window Confirm >/dev/null || fail "no confirmation box after Enter"
+smoke_enter_wpa2_apply Lab quillstone-smoke
+smoke_wait_window Confirm >/dev/null || fail "no confirmation box after Enter"
 import -window root "$smoke/confirm.png"
-keys Return
-wait_window Information >/dev/null || fail "no result box after the apply"
+smoke_keys Return
+smoke_wait_window Information >/dev/null || fail "no result box after the apply"
 sleep 0.5
 import -window root "$smoke/apply-result.png"
-keys Return
-wait_log "event=restart" || fail "the device did not restart"
-for option in "SSID=Lab" "AuthMode=WPA2PSK" "EncrypType=TKIP" "WPAPSK=quillstone-smoke"; do
-  grep -q "code=12 request=\"$option\"" "$smoke/device.log" || fail "the device got no $option"
-done
+smoke_keys Return
+smoke_wait_log "event=restart" || fail "the device did not restart"
+smoke_check_wpa2_options Lab quillstone-smoke
 [ -f "$settings/options.ini" ] || fail "no options.ini in $settings"
 tr -d '\r' <"$settings/options.ini" | grep -qx "AuthMode=WPA2PSK" ||
   fail "options.ini in $settings holds no AuthMode=WPA2PSK"
@@ -166,7 +122,7 @@ echo "options.ini written in $settings"
 echo "screenshots: $smoke/*.png"
 
 # Closing the window ends the program.
-keys alt+F4
+smoke_keys alt+F4
 for _ in $(seq 100); do kill -0 "$tool" 2>/dev/null || break; sleep 0.1; done
 if kill -0 "$tool" 2>/dev/null; then fail "quillstone.exe did not end when its window closed"; fi
 wait "$tool" || fail "quillstone.exe ended with status $?"
