@@ -62,6 +62,25 @@ smoke_codes() { sed -n 's/.* code=\([0-9]*\) .*/\1/p' "$smoke/device.log" | xarg
 # Tab order, so Shift+Tab from the tab bar reaches it.
 smoke_press_test_connect() { smoke_keys shift+Tab space; }
 
+# Waits for the main window, focuses it, takes its picture and presses Test Connect: "connect
+# succeed" shows while the device has seen 1003 only; Enter closes the box, after which the device
+# has seen 1003, 1002, 1002, 1014.
+smoke_test_connect_from_start() {
+  local main
+  main=$(smoke_wait_window Quillstone) || fail "no main window"
+  xdotool windowfocus --sync "$main"
+  sleep 1
+  import -window root "$smoke/main-window.png"
+  smoke_press_test_connect
+  smoke_wait_window Information >/dev/null || fail "no box after Test Connect"
+  sleep 0.5
+  import -window root "$smoke/connect-succeed.png"
+  [ "$(smoke_codes)" = "1003" ] || fail "while the box is open the device saw: $(smoke_codes)"
+  smoke_keys Return
+  smoke_wait_log "event=disconnect" || fail "the test connection did not close"
+  [ "$(smoke_codes)" = "1003 1002 1002 1014" ] || fail "Test Connect sent: $(smoke_codes)"
+}
+
 # A WPA2PSK apply for network $1 with passphrase $2, from Test Connect: Tab goes round to the
 # tab bar, then down the page: "Active", the network name, the mode, the authentication (OPEN,
 # SHARED, WEPAUTO, WPAPSK, WPA2PSK), the encryption (TKIP), the passphrase; Enter presses " Set".

@@ -72,19 +72,7 @@ printf '[Config]\r\nlocatIP=127.0.0.1\r\nPort=%s\r\n' "$smoke_port" >"$settings"
 tool=$!
 children+=("$tool")
 
-main=$(smoke_wait_window Quillstone) || fail "no main window"
-xdotool windowfocus --sync "$main"
-sleep 1
-import -window root "$smoke/main-window.png"
-
-smoke_press_test_connect
-smoke_wait_window Information >/dev/null || fail "no box after Test Connect"
-sleep 0.5
-import -window root "$smoke/connect-succeed.png"
-[ "$(smoke_codes)" = "1003" ] || fail "while the box is open the device saw: $(smoke_codes)"
-smoke_keys Return
-smoke_wait_log "event=disconnect" || fail "the test connection did not close"
-[ "$(smoke_codes)" = "1003 1002 1002 1014" ] || fail "Test Connect sent: $(smoke_codes)"
+smoke_test_connect_from_start
 for _ in $(seq 50); do [ -s "$smoke/stub-calls.log" ] && break; sleep 0.1; done
 grep -qx "ip -4 neigh flush nud stale" "$smoke/stub-calls.log" 2>/dev/null ||
   fail "the ARP step did not reach the stand-in ip"
