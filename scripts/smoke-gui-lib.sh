@@ -99,3 +99,20 @@ smoke_check_wpa2_options() {
     grep -q "code=12 request=\"$option\"" "$smoke/device.log" || fail "the device got no $option"
   done
 }
+
+# The whole WPA2PSK apply as the user sees it, from Test Connect: the keys, OK in the
+# confirmation, OK in the result box; the device restarts having got the options. Pictures of
+# both boxes.
+smoke_wpa2_apply_with_boxes() {
+  : >"$smoke/device.log"
+  smoke_enter_wpa2_apply "$1" "$2"
+  smoke_wait_window Confirm >/dev/null || fail "no confirmation box after Enter"
+  import -window root "$smoke/confirm.png"
+  smoke_keys Return
+  smoke_wait_window Information >/dev/null || fail "no result box after the apply"
+  sleep 0.5
+  import -window root "$smoke/apply-result.png"
+  smoke_keys Return
+  smoke_wait_log "event=restart" || fail "the device did not restart"
+  smoke_check_wpa2_options "$1" "$2"
+}

@@ -99,17 +99,7 @@ done
 echo "device IP dialog: OK saved the fixed address in $ip_settings"
 smoke_keys Tab
 
-: >"$smoke/device.log"
-smoke_enter_wpa2_apply Lab quillstone-smoke
-smoke_wait_window Confirm >/dev/null || fail "no confirmation box after Enter"
-import -window root "$smoke/confirm.png"
-smoke_keys Return
-smoke_wait_window Information >/dev/null || fail "no result box after the apply"
-sleep 0.5
-import -window root "$smoke/apply-result.png"
-smoke_keys Return
-smoke_wait_log "event=restart" || fail "the device did not restart"
-smoke_check_wpa2_options Lab quillstone-smoke
+smoke_wpa2_apply_with_boxes Lab quillstone-smoke
 for option in "SSID=Lab" "AuthMode=WPA2PSK" "EncrypType=TKIP" "WPAPSK=quillstone-smoke"; do
   grep -qx "$option" "$smoke/device.state" || fail "the device's store holds no $option"
 done

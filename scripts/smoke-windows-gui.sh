@@ -86,17 +86,7 @@ grep -qx -- "-d" "$arp_log" || fail "the ARP step did not reach the stand-in"
   fail "a second window after Test Connect (an error box?)"
 echo "Test Connect: connect succeed, the device saw $(smoke_codes); ARP.EXE started with -d"
 
-: >"$smoke/device.log"
-smoke_enter_wpa2_apply Lab quillstone-smoke
-smoke_wait_window Confirm >/dev/null || fail "no confirmation box after Enter"
-import -window root "$smoke/confirm.png"
-smoke_keys Return
-smoke_wait_window Information >/dev/null || fail "no result box after the apply"
-sleep 0.5
-import -window root "$smoke/apply-result.png"
-smoke_keys Return
-smoke_wait_log "event=restart" || fail "the device did not restart"
-smoke_check_wpa2_options Lab quillstone-smoke
+smoke_wpa2_apply_with_boxes Lab quillstone-smoke
 [ -f "$settings/options.ini" ] || fail "no options.ini in $settings"
 tr -d '\r' <"$settings/options.ini" | grep -qx "AuthMode=WPA2PSK" ||
   fail "options.ini in $settings holds no AuthMode=WPA2PSK"
