@@ -42,6 +42,9 @@ class TIPconfigFrm : public QDialog {
 
  private:
   void SetAddressControlsEnabled(bool enabled);
+  // With a fixed address chosen, false (after a notice, with the focus on the control at
+  // fault) while the address or the mask is 0.0.0.0.
+  bool FixedAddressComplete();
 
   std::string programDirectory_;
   MessageBoxes& boxes_;
