@@ -210,6 +210,10 @@ struct WholeAddressCase {
   const char* octets;  // joined by "|", or nullptr when no whole address
 };
 
+void PrintTo(const WholeAddressCase& c, std::ostream* out) {
+  *out << '"' << QString::fromLatin1(c.text).toStdString() << '"';
+}
+
 class IpWholeAddressTest : public ::testing::TestWithParam<WholeAddressCase> {};
 
 TEST_P(IpWholeAddressTest, BlanksAndLineBreaksAsideItIsFourOctets) {
@@ -314,6 +318,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Combine(
         ::testing::Values(
             TypingCase{0, "192168001001", "192.168.1.1", 3},
+            TypingCase{0, "192.168.001.9", "192.168.1.9", 3}, TypingCase{0, "10..3", "10.0.3.0", 2},
             TypingCase{0, "255255255255", "255.255.255.255", 3},
             TypingCase{0, "256", "25.6.0.0", 1}, TypingCase{0, "300", "30.0.0.0", 1},
             TypingCase{1, "260", "0.26.0.0", 2}, TypingCase{0, "99999", "99.99.9.0", 2},
