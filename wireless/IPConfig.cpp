@@ -101,6 +101,14 @@ TIPconfigFrm::TIPconfigFrm(std::string programDirectory, MessageBoxes& boxes, QW
   FormCreate();
 }
 
+TIPconfigFrm::~TIPconfigFrm() {
+  // The base class hides the dialog after this destructor, which takes the focus from the
+  // address: its field reports and its exit must not reach the handlers of a dialog that is
+  // no more.
+  IPAddressEdt->setFieldChangeHandler(nullptr);
+  disconnect(IPAddressEdt, nullptr, this, nullptr);
+}
+
 void TIPconfigFrm::SetAddressControlsEnabled(bool enabled) {
   SetEnabled({AssignIPGroup, IPAddressEdt, SubnetMaskEdt, GateWayEdt}, enabled);
 }

@@ -18,6 +18,7 @@ class TIPconfigFrm : public QDialog {
 
  public:
   TIPconfigFrm(std::string programDirectory, MessageBoxes& boxes, QWidget* parent = nullptr);
+  ~TIPconfigFrm() override;
 
   QRadioButton* AutoGetIPRadio = nullptr;
   QGroupBox* AssignIPGroup = nullptr;

@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QSignalSpy>
+#include <memory>
 #include <optional>
 #include <string>
 #include <tuple>
@@ -328,6 +329,11 @@ INSTANTIATE_TEST_SUITE_P(
             TypingCase{3, "2555", "0.0.0.255", 3}, TypingCase{3, "9.9", "0.0.0.99", 3}),
         ::testing::Values(Input::Keys, Input::Composed)));
 
+std::string KeyName(Qt::Key key) {
+  const std::unique_ptr<char[]> name(QTest::toString(key));
+  return name.get();
+}
+
 struct NavigationCase {
   int field;
   int cursor;
@@ -337,7 +343,7 @@ struct NavigationCase {
   const char* text;
 };
 void PrintTo(const NavigationCase& c, std::ostream* out) {
-  *out << "field " << c.field << " at " << c.cursor << " key " << QTest::toString(c.key);
+  *out << "field " << c.field << " at " << c.cursor << " key " << KeyName(c.key);
 }
 
 class IpAddressNavigationTest : public IpAddressEntry,
@@ -374,7 +380,7 @@ struct TabCase {
   const char* to;
 };
 void PrintTo(const TabCase& c, std::ostream* out) {
-  *out << c.from << " " << QTest::toString(c.key);
+  *out << c.from << " " << KeyName(c.key);
 }
 
 class IpAddressTabTest : public IpAddressEntry, public ::testing::TestWithParam<TabCase> {};

@@ -449,6 +449,16 @@ TEST_F(IpConfigDialogTest, PastedAddressMeetsTheFirstOctetGuardAndFillsTheMaskOn
   EXPECT_EQ(d.SubnetMaskEdt->text(), "255.0.0.0") << "filled by the replaced first octet";
 }
 
+TEST_F(IpConfigDialogTest, DestroyedWhileAPastedFirstOctetIsUnreportedItShowsNoBox) {
+  TIPconfigFrm& d = Open();
+  Click(d.AssignIPRadio);
+  EnterField(d.IPAddressEdt, 2);
+  PasteKeys(QStringLiteral("127.0.0.9"));
+  delete &d;  // hiding it on the way takes the focus from the address
+  EXPECT_TRUE(dialog.isNull());
+  EXPECT_TRUE(boxes.shown.empty());
+}
+
 class OctetGuardTest : public IpConfigDialogTest, public ::testing::WithParamInterface<int> {
  protected:
   // Types `octet` into the address's first field; its third digit moves on to the second.
