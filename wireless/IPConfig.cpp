@@ -3,6 +3,7 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
@@ -84,6 +85,7 @@ TIPconfigFrm::TIPconfigFrm(std::string programDirectory, MessageBoxes& boxes, QW
   IPAddressEdt->setFieldChangeHandler(
       [this](int field, int& value) { IPAddressEdtFieldChange(field, value); });
   connect(SetIP, &QPushButton::clicked, this, [this] {
+    if (!FixedAddressComplete()) return;
     // The OK result is set before saving, so the dialog closes even when the save fails.
     setResult(QDialog::Accepted);
     try {
@@ -97,6 +99,14 @@ TIPconfigFrm::TIPconfigFrm(std::string programDirectory, MessageBoxes& boxes, QW
   KeepSingleLine(this);
 
   FormCreate();
+}
+
+TIPconfigFrm::~TIPconfigFrm() {
+  // The base class hides the dialog after this destructor, which takes the focus from the
+  // address: its field reports and its exit must not reach the handlers of a dialog that is
+  // no more.
+  IPAddressEdt->setFieldChangeHandler(nullptr);
+  disconnect(IPAddressEdt, nullptr, this, nullptr);
 }
 
 void TIPconfigFrm::SetAddressControlsEnabled(bool enabled) {
@@ -163,6 +173,28 @@ void TIPconfigFrm::IPAddressEdtFieldChange(int field, int& value) {
       IPAddressEdt->setFocus();
       return;
   }
+}
+
+bool TIPconfigFrm::FixedAddressComplete() {
+  if (!AssignIPRadio->isChecked()) return true;
+  // 0.0.0.0 is what a cleared control reads (after a trip through DHCP, say): sent as the
+  // device's address or mask it takes the device off the network. A gateway of 0.0.0.0 means
+  // none.
+  const struct {
+    IpAddressEdit* control;
+    const char* message;
+  } required[] = {
+      {IPAddressEdt, "Enter the device's IP address: 0.0.0.0 is no address."},
+      {SubnetMaskEdt, "Enter the subnet mask: 0.0.0.0 is no mask."},
+  };
+  for (const auto& [control, message] : required) {
+    if (control->text() != QStringLiteral("0.0.0.0")) continue;
+    boxes_.Warning(message, "notice");
+    control->setFocus();
+    control->field(0)->selectAll();  // typing replaces the zeros
+    return false;
+  }
+  return true;
 }
 
 void TIPconfigFrm::SetIPClick() {

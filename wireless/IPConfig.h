@@ -18,6 +18,7 @@ class TIPconfigFrm : public QDialog {
 
  public:
   TIPconfigFrm(std::string programDirectory, MessageBoxes& boxes, QWidget* parent = nullptr);
+  ~TIPconfigFrm() override;
 
   QRadioButton* AutoGetIPRadio = nullptr;
   QGroupBox* AssignIPGroup = nullptr;
@@ -42,6 +43,9 @@ class TIPconfigFrm : public QDialog {
 
  private:
   void SetAddressControlsEnabled(bool enabled);
+  // With a fixed address chosen, false (after a notice, with the focus on the control at
+  // fault) while the address or the mask is 0.0.0.0.
+  bool FixedAddressComplete();
 
   std::string programDirectory_;
   MessageBoxes& boxes_;

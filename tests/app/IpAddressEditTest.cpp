@@ -7,11 +7,15 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QSignalSpy>
+#include <memory>
 #include <optional>
+#include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
 #include "app/IpAddressEdit.h"
+#include "app/WidgetState.h"
 #include "tests/support/GuiTestSupport.h"
 
 namespace quillstone::testing {
@@ -19,6 +23,7 @@ namespace {
 
 using ::testing::ElementsAre;
 using ::testing::Pair;
+using ::testing::UnorderedElementsAre;
 
 struct Normalisation {
   const char* input;
@@ -120,13 +125,26 @@ TEST_F(IpAddressReportTest, DotMovesToTheNextFieldReportingTheOneLeftWithoutLeav
   EXPECT_EQ(edit->text(), "10.20.3.0");
 }
 
-TEST_F(IpAddressReportTest, FieldsAcceptOnlyNumbersUpTo255) {
+TEST_F(IpAddressReportTest, FieldsChangedByAPasteAreAllReportedWhenTheControlIsLeft) {
+  QSignalSpy exits(edit, &IpAddressEdit::exited);
   EnterField(1);
-  TypeKeys("2a5-6");
-  EXPECT_EQ(edit->field(1)->text(), "25") << "a third digit above 255 is refused";
+  PasteKeys(QStringLiteral("1.2.3.4"));
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+  EXPECT_EQ(QApplication::focusWidget(), other);
+  EXPECT_THAT(reports, UnorderedElementsAre(Pair(0, 1), Pair(1, 2), Pair(2, 3), Pair(3, 4)));
+  EXPECT_EQ(exits.count(), 1);
+}
+
+TEST_F(IpAddressReportTest, ALeftFieldShowsItsNumberAsTheControlReadsIt) {
+  EnterField(0);
+  TypeKeys("007");
   EnterField(2);
-  TypeKeys("255");
-  EXPECT_EQ(edit->text(), "0.25.255.0");
+  TypeKeys("0");
+  QTest::keyClick(edit->field(2), Qt::Key_Backspace);
+  other->setFocus();
+  EXPECT_EQ(edit->field(0)->text(), "7");
+  EXPECT_EQ(edit->field(2)->text(), "0") << "emptied";
+  EXPECT_EQ(edit->text(), "7.0.0.0");
 }
 
 TEST_F(IpAddressReportTest, TextSetByCodeIsNotReported) {
@@ -177,6 +195,299 @@ TEST_F(IpAddressReportTest, BoxShownByTheReceiverMakesTheSameFieldReportAgain) {
   EXPECT_THAT(reports, ElementsAre(Pair(0, 127), Pair(0, 127)));
   EXPECT_EQ(edit->field(0)->text(), "1") << "the first report's replacement is kept";
   box.hide();
+}
+
+// ---- Entering an address as a technician does ----
+
+TEST(IpAddressOctetText, AFieldHoldsUpToThreeDigitsWorthAtMost255) {
+  for (const char* good : {"", "0", "00", "000", "007", "99", "199", "249", "255"})
+    EXPECT_TRUE(IpAddressEdit::IsOctetText(QString::fromLatin1(good))) << good;
+  for (const char* bad : {"256", "260", "300", "999", "0000", "1 2", "-1", "+1", "a", "1."})
+    EXPECT_FALSE(IpAddressEdit::IsOctetText(QString::fromLatin1(bad))) << bad;
+}
+
+struct WholeAddressCase {
+  const char* text;
+  const char* octets;  // joined by "|", or nullptr when no whole address
+};
+
+void PrintTo(const WholeAddressCase& c, std::ostream* out) {
+  *out << '"' << QString::fromLatin1(c.text).toStdString() << '"';
+}
+
+class IpWholeAddressTest : public ::testing::TestWithParam<WholeAddressCase> {};
+
+TEST_P(IpWholeAddressTest, BlanksAndLineBreaksAsideItIsFourOctets) {
+  const auto octets = IpAddressEdit::WholeAddress(QString::fromLatin1(GetParam().text));
+  if (GetParam().octets == nullptr) {
+    EXPECT_FALSE(octets.has_value());
+    return;
+  }
+  ASSERT_TRUE(octets.has_value());
+  EXPECT_EQ(QStringList(octets->begin(), octets->end()).join('|'), GetParam().octets);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, IpWholeAddressTest,
+    ::testing::Values(WholeAddressCase{"127.0.0.9", "127|0|0|9"},
+                      WholeAddressCase{" 10 . 1 . 2 . 3 ", "10|1|2|3"},
+                      WholeAddressCase{"192.168.1.9\r\n", "192|168|1|9"},
+                      WholeAddressCase{"\t010.0.0.255\n", "010|0|0|255"},
+                      WholeAddressCase{"1 92.168.1.9", "192|168|1|9"},
+                      WholeAddressCase{"256.1.1.1", nullptr}, WholeAddressCase{"1.2.3", nullptr},
+                      WholeAddressCase{"1.2.3.4.5", nullptr}, WholeAddressCase{"1..3.4", nullptr},
+                      WholeAddressCase{"1.2.3.4.", nullptr}, WholeAddressCase{"a.b.c.d", nullptr},
+                      WholeAddressCase{"1.2.3.-4", nullptr}, WholeAddressCase{"", nullptr}));
+
+// How text reaches the focused field: key by key, or committed by an input method.
+enum class Input { Keys, Composed };
+void PrintTo(Input input, std::ostream* out) {
+  *out << (input == Input::Keys ? "Keys" : "Composed");
+}
+
+void Enter(Input input, const std::string& text) {
+  if (input == Input::Keys) {
+    TypeKeys(text);
+  } else {
+    ComposeText(QString::fromStdString(text));
+  }
+}
+
+// The control between two plain edit boxes in one active window.
+struct IpAddressEntry {
+  void Show() {
+    auto* layout = new QHBoxLayout(&host);
+    before = Named(new QLineEdit(&host), "before");
+    edit = Named(new IpAddressEdit(&host), "edit");
+    after = Named(new QLineEdit(&host), "after");
+    layout->addWidget(before);
+    layout->addWidget(edit);
+    layout->addWidget(after);
+    ShowActive(host);
+  }
+  // Where the focus is: "before", "after", or "field N" of the control.
+  std::string FocusPlace() const {
+    QWidget* focus = QApplication::focusWidget();
+    for (int i = 0; i < 4; ++i) {
+      if (focus == edit->field(i)) return "field " + std::to_string(i);
+    }
+    return focus == nullptr ? "(none)" : focus->objectName().toStdString();
+  }
+  // Clicks into field `index` as the user does, the cursor after the click where `cursor` says.
+  void ClickField(int index, int cursor) {
+    QTest::mouseClick(edit->field(index), Qt::LeftButton);
+    ASSERT_EQ(QApplication::focusWidget(), edit->field(index));
+    edit->field(index)->setCursorPosition(cursor);
+  }
+
+  QWidget host;
+  QLineEdit* before = nullptr;
+  IpAddressEdit* edit = nullptr;
+  QLineEdit* after = nullptr;
+};
+
+struct TypingCase {
+  int field;         // entered as Tab and "." enter a field: its text selected
+  const char* keys;  // typed from there
+  const char* text;  // what the control then reads
+  int focusField;    // where the cursor is left
+};
+void PrintTo(const TypingCase& c, std::ostream* out) {
+  *out << "field " << c.field << " \"" << c.keys << "\"";
+}
+
+class IpAddressTypingTest : public IpAddressEntry,
+                            public ::testing::TestWithParam<std::tuple<TypingCase, Input>> {};
+
+TEST_P(IpAddressTypingTest, ThirdDigitOrOneTheOctetCannotTakeMovesOn) {
+  const auto& [c, input] = GetParam();
+  Show();
+  edit->field(c.field)->setFocus(Qt::TabFocusReason);
+  ASSERT_EQ(FocusPlace(), "field " + std::to_string(c.field));
+  Enter(input, c.keys);
+  EXPECT_EQ(edit->text().toStdString(), c.text);
+  EXPECT_EQ(FocusPlace(), "field " + std::to_string(c.focusField));
+  for (int i = 0; i < 4; ++i) {
+    EXPECT_TRUE(IpAddressEdit::IsOctetText(edit->field(i)->text()))
+        << "field " << i << " shows " << edit->field(i)->text().toStdString();
+    EXPECT_LE(edit->field(i)->text().toInt(), 255) << "field " << i;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, IpAddressTypingTest,
+    ::testing::Combine(
+        ::testing::Values(
+            TypingCase{0, "192168001001", "192.168.1.1", 3},
+            TypingCase{0, "192.168.001.9", "192.168.1.9", 3}, TypingCase{0, "10..3", "10.0.3.0", 2},
+            TypingCase{0, "255255255255", "255.255.255.255", 3},
+            TypingCase{0, "256", "25.6.0.0", 1}, TypingCase{0, "300", "30.0.0.0", 1},
+            TypingCase{1, "260", "0.26.0.0", 2}, TypingCase{0, "99999", "99.99.9.0", 2},
+            TypingCase{0, "2a5-6", "25.6.0.0", 1}, TypingCase{0, "25 5", "255.0.0.0", 1},
+            TypingCase{0, "0001", "0.1.0.0", 1}, TypingCase{0, "10.20.3", "10.20.3.0", 2},
+            TypingCase{0, "1.2.3.4.5", "1.2.3.45", 3}, TypingCase{2, "1234", "0.0.123.4", 3},
+            TypingCase{3, "2555", "0.0.0.255", 3}, TypingCase{3, "9.9", "0.0.0.99", 3}),
+        ::testing::Values(Input::Keys, Input::Composed)));
+
+std::string KeyName(Qt::Key key) {
+  const std::unique_ptr<char[]> name(QTest::toString(key));
+  return name.get();
+}
+
+struct NavigationCase {
+  int field;
+  int cursor;
+  Qt::Key key;
+  const char* focus;  // where the focus then is
+  int cursorAfter;
+  const char* text;
+};
+void PrintTo(const NavigationCase& c, std::ostream* out) {
+  *out << "field " << c.field << " at " << c.cursor << " key " << KeyName(c.key);
+}
+
+class IpAddressNavigationTest : public IpAddressEntry,
+                                public ::testing::TestWithParam<NavigationCase> {};
+
+TEST_P(IpAddressNavigationTest, RightAtAnEndAndBackspaceOrLeftAtAStartMoveToTheNeighbour) {
+  const NavigationCase& c = GetParam();
+  Show();
+  edit->setText(QStringLiteral("192.168.1.9"));
+  ClickField(c.field, c.cursor);
+  QTest::keyClick(QApplication::focusWidget(), c.key);
+  EXPECT_EQ(FocusPlace(), c.focus);
+  EXPECT_EQ(qobject_cast<QLineEdit*>(QApplication::focusWidget())->cursorPosition(), c.cursorAfter);
+  EXPECT_FALSE(qobject_cast<QLineEdit*>(QApplication::focusWidget())->hasSelectedText());
+  EXPECT_EQ(edit->text().toStdString(), c.text);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, IpAddressNavigationTest,
+    ::testing::Values(NavigationCase{0, 3, Qt::Key_Right, "field 1", 0, "192.168.1.9"},
+                      NavigationCase{2, 1, Qt::Key_Right, "field 3", 0, "192.168.1.9"},
+                      NavigationCase{0, 1, Qt::Key_Right, "field 0", 2, "192.168.1.9"},
+                      NavigationCase{3, 1, Qt::Key_Right, "field 3", 1, "192.168.1.9"},
+                      NavigationCase{1, 0, Qt::Key_Backspace, "field 0", 3, "192.168.1.9"},
+                      NavigationCase{3, 0, Qt::Key_Backspace, "field 2", 1, "192.168.1.9"},
+                      NavigationCase{1, 2, Qt::Key_Backspace, "field 1", 1, "192.18.1.9"},
+                      NavigationCase{0, 0, Qt::Key_Backspace, "field 0", 0, "192.168.1.9"},
+                      NavigationCase{2, 0, Qt::Key_Left, "field 1", 3, "192.168.1.9"},
+                      NavigationCase{1, 2, Qt::Key_Left, "field 1", 1, "192.168.1.9"}));
+
+struct TabCase {
+  const char* from;  // "before", "after" or "field N" (clicked into)
+  Qt::Key key;
+  const char* to;
+};
+void PrintTo(const TabCase& c, std::ostream* out) {
+  *out << c.from << " " << KeyName(c.key);
+}
+
+class IpAddressTabTest : public IpAddressEntry, public ::testing::TestWithParam<TabCase> {};
+
+TEST_P(IpAddressTabTest, TheWholeControlIsOneTabStop) {
+  const TabCase& c = GetParam();
+  Show();
+  const std::string from = c.from;
+  if (from == "before" || from == "after") {
+    QTest::mouseClick(from == "before" ? before : after, Qt::LeftButton);
+  } else {
+    ClickField(std::stoi(from.substr(6)), 0);
+  }
+  ASSERT_EQ(FocusPlace(), from);
+  QTest::keyClick(QApplication::focusWidget(), c.key);
+  EXPECT_EQ(FocusPlace(), c.to);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, IpAddressTabTest,
+                         ::testing::Values(TabCase{"before", Qt::Key_Tab, "field 0"},
+                                           TabCase{"field 0", Qt::Key_Tab, "after"},
+                                           TabCase{"field 1", Qt::Key_Tab, "after"},
+                                           TabCase{"field 3", Qt::Key_Tab, "after"},
+                                           TabCase{"after", Qt::Key_Backtab, "field 0"},
+                                           TabCase{"field 0", Qt::Key_Backtab, "before"},
+                                           TabCase{"field 2", Qt::Key_Backtab, "before"},
+                                           TabCase{"field 3", Qt::Key_Backtab, "before"}));
+
+TEST(IpAddressTabWalk, TabAndShiftTabStopOnceAtTheControl) {
+  IpAddressEntry walk;
+  walk.Show();
+  EXPECT_EQ(TabWalk(walk.before), (std::vector<std::string>{"edit", "after"}));
+  EXPECT_EQ(TabWalk(walk.before, 60, true), (std::vector<std::string>{"after", "edit"}));
+}
+
+struct PasteCase {
+  int field;
+  const char* clipboard;
+  const char* text;
+  const char* focus;
+};
+void PrintTo(const PasteCase& c, std::ostream* out) {
+  *out << "field " << c.field << " \"" << QString::fromLatin1(c.clipboard).toStdString() << "\"";
+}
+
+class IpAddressPasteTest : public IpAddressEntry, public ::testing::TestWithParam<PasteCase> {};
+
+TEST_P(IpAddressPasteTest, AWholeAddressPastedIntoAnyFieldFillsAllFour) {
+  const PasteCase& c = GetParam();
+  Show();
+  edit->setText(QStringLiteral("1.2.3.4"));
+  edit->field(c.field)->setFocus(Qt::TabFocusReason);
+  PasteKeys(QString::fromLatin1(c.clipboard));
+  EXPECT_EQ(edit->text().toStdString(), c.text);
+  EXPECT_EQ(FocusPlace(), c.focus);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, IpAddressPasteTest,
+                         ::testing::Values(PasteCase{0, "127.0.0.9", "127.0.0.9", "field 3"},
+                                           PasteCase{2, "127.0.0.9", "127.0.0.9", "field 3"},
+                                           PasteCase{3, " 10 . 1 . 2 . 3 ", "10.1.2.3", "field 3"},
+                                           PasteCase{1, "192.168.1.9\n", "192.168.1.9", "field 3"},
+                                           PasteCase{1, "192.168.1.9\r\n", "192.168.1.9",
+                                                     "field 3"},
+                                           PasteCase{0, "\t172.16.0.5", "172.16.0.5", "field 3"},
+                                           PasteCase{1, "77", "1.77.3.4", "field 1"},
+                                           PasteCase{1, "300.1.1.1", "1.2.3.4", "field 1"},
+                                           PasteCase{1, "1.2.3", "1.2.3.4", "field 1"},
+                                           PasteCase{1, "9.9.9.9.9", "1.2.3.4", "field 1"},
+                                           PasteCase{1, "256", "1.2.3.4", "field 1"},
+                                           PasteCase{1, "abc", "1.2.3.4", "field 1"}));
+
+// ---- The main window's address control ----
+
+class MainWindowAddressTest : public WindowTest {
+ protected:
+  // Tab from the TCP/IP radio, which holds the focus first: one press enters the address.
+  void TabIntoTheAddress() {
+    Click(window().TC_IPRadio);
+    QTest::keyClick(window().TC_IPRadio, Qt::Key_Tab);
+    ASSERT_EQ(QApplication::focusWidget(), window().AddressIP->field(0));
+  }
+};
+
+TEST_F(MainWindowAddressTest, TypedAddressFillsTheFourFieldsAndOneTabLeavesForThePort) {
+  TFernwick& w = ShowWindow();
+  TabIntoTheAddress();
+  TypeKeys("127000000001");
+  EXPECT_EQ(w.AddressIP->text(), "127.0.0.1");
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+  EXPECT_EQ(QApplication::focusWidget(), w.PortEdtWire);
+  QTest::keyClick(w.PortEdtWire, Qt::Key_Backtab);
+  EXPECT_EQ(QApplication::focusWidget(), w.AddressIP->field(0));
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
+  EXPECT_EQ(QApplication::focusWidget(), w.TC_IPRadio);
+}
+
+TEST_F(MainWindowAddressTest, PastedOrComposedAddressFillsIt) {
+  TFernwick& w = ShowWindow();
+  TabIntoTheAddress();
+  w.AddressIP->field(2)->setFocus(Qt::MouseFocusReason);
+  PasteKeys(QStringLiteral("127.0.0.1\n"));
+  EXPECT_EQ(w.AddressIP->text(), "127.0.0.1");
+  EXPECT_EQ(QApplication::focusWidget(), w.AddressIP->field(3));
+  w.AddressIP->field(0)->setFocus(Qt::TabFocusReason);
+  ComposeText(QStringLiteral("10.0.0.2"));
+  EXPECT_EQ(w.AddressIP->text(), "10.0.0.2");
 }
 
 }  // namespace

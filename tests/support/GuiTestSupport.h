@@ -9,7 +9,9 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QClipboard>
 #include <QComboBox>
+#include <QInputMethodEvent>
 #include <QRadioButton>
 #include <QStyle>
 #include <QStyleOptionButton>
@@ -116,21 +118,41 @@ inline std::string ControlName(const QWidget* focus) {
   return "(unnamed)";
 }
 
-// Presses Tab from `start` until the focus comes back to it (or `maxSteps` presses) and names
-// each control reached, once however many of its parts the focus visits in a row.
-inline std::vector<std::string> TabWalk(QWidget* start, int maxSteps = 60) {
-  start->setFocus(Qt::TabFocusReason);
+// Presses Tab (Shift+Tab when `backwards`) from `start` until the focus comes back to it (or
+// `maxSteps` presses) and names the control each press reaches: a control the key stops at
+// twice in a row (in two of its parts) is named twice.
+inline std::vector<std::string> TabWalk(QWidget* start, int maxSteps = 60, bool backwards = false) {
+  start->setFocus(backwards ? Qt::BacktabFocusReason : Qt::TabFocusReason);
   std::vector<std::string> reached;
   for (int step = 0; step < maxSteps; ++step) {
     QWidget* focus = QApplication::focusWidget();
     if (focus == nullptr) break;
-    QTest::keyClick(focus, Qt::Key_Tab);
+    QTest::keyClick(focus, backwards ? Qt::Key_Backtab : Qt::Key_Tab);
     focus = QApplication::focusWidget();
     if (focus == start) break;
-    const std::string name = ControlName(focus);
-    if (reached.empty() || reached.back() != name) reached.push_back(name);
+    reached.push_back(ControlName(focus));
   }
   return reached;
+}
+
+// Puts `text` on the clipboard and pastes it into the focused widget with Ctrl+V.
+inline void PasteKeys(const QString& text) {
+  QGuiApplication::clipboard()->setText(text);
+  QWidget* focus = QApplication::focusWidget();
+  ASSERT_NE(focus, nullptr) << "no widget has the focus";
+  QTest::keyClick(focus, Qt::Key_V, Qt::ControlModifier);
+}
+
+// An input method composing `text` in the focused widget and then committing it, as a
+// composed-input or on-screen keyboard does.
+inline void ComposeText(const QString& text) {
+  QWidget* focus = QApplication::focusWidget();
+  ASSERT_NE(focus, nullptr) << "no widget has the focus";
+  QInputMethodEvent composing(text, {});
+  QApplication::sendEvent(focus, &composing);
+  QInputMethodEvent committed;
+  committed.setCommitString(text);
+  QApplication::sendEvent(QApplication::focusWidget(), &committed);
 }
 
 // A window built on a fresh program directory; the test may put files there first.

@@ -149,6 +149,9 @@ TEST_F(IpConfigDialogTest, RadiosKeepTheirSelectionAgainstSpaceAndClicksAndArrow
   EXPECT_TRUE(d.AssignIPRadio->isChecked());
   EXPECT_EQ(TabWalk(d.SetIP), (std::vector<std::string>{"AssignIPRadio", "IPAddressEdt",
                                                         "SubnetMaskEdt", "GateWayEdt"}));
+  EXPECT_EQ(
+      TabWalk(d.SetIP, 60, true),
+      (std::vector<std::string>{"GateWayEdt", "SubnetMaskEdt", "IPAddressEdt", "AssignIPRadio"}));
 
   d.AssignIPRadio->setFocus();
   QTest::keyClick(d.AssignIPRadio, Qt::Key_Down);
@@ -173,10 +176,119 @@ TEST_F(IpConfigDialogTest, WithoutFileOpensInDhcpAndOkStoresOnlyTheDhcpChoice) {
 TEST_F(IpConfigDialogTest, EnterPressesOk) {
   TIPconfigFrm& d = Open();
   Click(d.AssignIPRadio);
-  TypeAddress(d.IPAddressEdt, "192.168.1.9");
+  TypeAddress(d.IPAddressEdt, "192.168.1.9\t");
   QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
-  EXPECT_EQ(dir.Read("IPconfig.ini"), FixedFile("192.168.1.9", "0.0.0.0", "0.0.0.0"))
-      << "saved without the address being left, so no mask was filled";
+  EXPECT_EQ(dir.Read("IPconfig.ini"), FixedFile("192.168.1.9", "255.255.255.0", "0.0.0.0"));
+  EXPECT_TRUE(Freed());
+}
+
+// How the fixed address came to hold 0.0.0.0 in the address or the mask, and the key or click
+// that then presses OK.
+struct ZeroCase {
+  const char* name;
+  void (*arrange)(TIPconfigFrm&);
+  void (*pressOk)(TIPconfigFrm&);
+  const char* notice;
+  const char* focus;  // the control left with the focus
+};
+void PrintTo(const ZeroCase& c, std::ostream* out) {
+  *out << c.name;
+}
+
+constexpr const char* kAddressNotice = "Enter the device's IP address: 0.0.0.0 is no address.";
+constexpr const char* kMaskNotice = "Enter the subnet mask: 0.0.0.0 is no mask.";
+
+// A stray Up on the selected "Config IP Address" selects DHCP, which clears the three; Down
+// selects the fixed address again.
+void UpThenDown(TIPconfigFrm& d) {
+  Click(d.AssignIPRadio);
+  QTest::keyClick(d.AssignIPRadio, Qt::Key_Up);
+  ASSERT_TRUE(d.AutoGetIPRadio->isChecked());
+  QTest::keyClick(d.AutoGetIPRadio, Qt::Key_Down);
+  ASSERT_TRUE(d.AssignIPRadio->isChecked());
+  ASSERT_EQ(Texts(d), kAllZero);
+}
+void PressEnter(TIPconfigFrm&) {
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+}
+void ClickOk(TIPconfigFrm& d) {
+  Click(d.SetIP);
+}
+
+const ZeroCase kZeroCases[] = {
+    {"UpDownThenEnter", UpThenDown, PressEnter, kAddressNotice, "IPAddressEdt"},
+    {"UpDownThenClick", UpThenDown, ClickOk, kAddressNotice, "IPAddressEdt"},
+    {"UpDownGatewayOnly",
+     [](TIPconfigFrm& d) {
+       UpThenDown(d);
+       EnterField(d.GateWayEdt, 0);
+       TypeKeys("10.1.2.254");
+     },
+     ClickOk, kAddressNotice, "IPAddressEdt"},
+    {"MaskCleared",
+     [](TIPconfigFrm& d) {
+       EnterField(d.SubnetMaskEdt, 0);
+       PasteKeys(QStringLiteral("0.0.0.0"));
+     },
+     PressEnter, kMaskNotice, "SubnetMaskEdt"},
+    {"ClassDAddressLeftWithoutMask",
+     [](TIPconfigFrm& d) {
+       UpThenDown(d);
+       TypeAddress(d.IPAddressEdt, "224.1.1.1\t");
+     },
+     PressEnter, kMaskNotice, "SubnetMaskEdt"},
+    {"EnterWhileStillInTheAddress",
+     [](TIPconfigFrm& d) {
+       UpThenDown(d);
+       TypeAddress(d.IPAddressEdt, "192.168.1.9");
+     },
+     PressEnter, kMaskNotice, "SubnetMaskEdt"},
+};
+
+class ZeroAddressTest : public IpConfigDialogTest,
+                        public ::testing::WithParamInterface<ZeroCase> {};
+
+TEST_P(ZeroAddressTest, OkRefusesAFixedAddressOrMaskOfZerosAndKeepsTheDialogOpen) {
+  dir.Write("IPconfig.ini", kFixedFile);
+  TIPconfigFrm& d = Open();
+  ASSERT_TRUE(d.AssignIPRadio->isChecked());
+  GetParam().arrange(d);
+  GetParam().pressOk(d);
+  ASSERT_EQ(boxes.shown.size(), 1u);
+  EXPECT_EQ(boxes.shown[0].kind, FakeMessageBoxes::Kind::Warning);
+  EXPECT_EQ(boxes.shown[0].caption, "notice");
+  EXPECT_EQ(boxes.shown[0].text, GetParam().notice);
+  EXPECT_EQ(ControlName(QApplication::focusWidget()), GetParam().focus);
+  EXPECT_EQ(dir.Read("IPconfig.ini"), kFixedFile) << "nothing saved";
+  EXPECT_FALSE(Freed());
+  EXPECT_TRUE(d.isVisible());
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, ZeroAddressTest, ::testing::ValuesIn(kZeroCases));
+
+TEST_F(IpConfigDialogTest, AfterTheNoticeTheAddressIsTypedWhereTheFocusWasLeftAndSaved) {
+  TIPconfigFrm& d = Open();
+  UpThenDown(d);
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+  ASSERT_EQ(boxes.Texts(), std::vector<std::string>{kAddressNotice});
+  TypeKeys("010001002003\t");  // the mask is filled on leaving the address
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+  EXPECT_EQ(boxes.shown.size(), 1u);
+  EXPECT_EQ(dir.Read("IPconfig.ini"), FixedFile("10.1.2.3", "255.0.0.0", "0.0.0.0"))
+      << "a gateway of 0.0.0.0 means none";
+  EXPECT_TRUE(Freed());
+}
+
+TEST_F(IpConfigDialogTest, DhcpIsSavedThoughTheControlsReadZeros) {
+  dir.Write("IPconfig.ini", kFixedFile);
+  TIPconfigFrm& d = Open();
+  Click(d.AssignIPRadio);
+  QTest::keyClick(d.AssignIPRadio, Qt::Key_Up);
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+  EXPECT_TRUE(boxes.shown.empty());
+  EXPECT_EQ(dir.Read("IPconfig.ini"),
+            "[Config]\r\nIPaddress=10.1.2.3\r\nsubMask=255.0.0.0\r\nGateWay=10.1.2.254\r\n"
+            "IPRadio=0\r\n");
   EXPECT_TRUE(Freed());
 }
 
@@ -217,6 +329,13 @@ TEST_P(SubnetMaskFillTest, LeavingTheAddressForOkFillsAnUnsetMaskByAddressClass)
   ASSERT_EQ(AddressControls(d), "enabled");
   TypeAddress(d.IPAddressEdt, GetParam().address);
   Click(d.SetIP);  // pressing OK takes the focus from the address first
+  EXPECT_EQ(d.SubnetMaskEdt->text(), GetParam().mask);
+  if (std::string(GetParam().mask) == "0.0.0.0") {
+    // Left unset, the mask is refused (see ZeroAddressTest).
+    EXPECT_EQ(boxes.Texts(), std::vector<std::string>{kMaskNotice});
+    EXPECT_FALSE(dir.Exists("IPconfig.ini"));
+    return;
+  }
   EXPECT_EQ(dir.Read("IPconfig.ini"), FixedFile(GetParam().address, GetParam().mask, "0.0.0.0"));
   EXPECT_TRUE(boxes.shown.empty());
   EXPECT_TRUE(Freed());
@@ -242,12 +361,110 @@ TEST_F(IpConfigDialogTest, MaskAlreadySetIsNeverOverwrittenAndTheGatewayNeverFil
   EXPECT_EQ(dir.Read("IPconfig.ini"), FixedFile("10.0.0.1", "255.255.255.0", "10.0.0.254"));
 }
 
+TEST_F(IpConfigDialogTest, TabAfterEachAddressMovesToTheNextControlNotIntoTheNextOctet) {
+  TIPconfigFrm& d = Open();
+  Click(d.AssignIPRadio);
+  TypeAddress(d.IPAddressEdt, "10.1.1.5\t\t10.1.1.254\t");
+  EXPECT_EQ(QApplication::focusWidget(), d.SetIP);
+  EXPECT_EQ(Texts(d), (AddressTexts{"10.1.1.5", "255.0.0.0", "10.1.1.254"}));
+  QTest::keyClick(d.SetIP, Qt::Key_Space);
+  EXPECT_EQ(dir.Read("IPconfig.ini"), FixedFile("10.1.1.5", "255.0.0.0", "10.1.1.254"));
+}
+
+// Each of the dialog's three address controls, entered the usual ways.
+struct ControlCase {
+  const char* name;
+  IpAddressEdit* TIPconfigFrm::*control;
+  const char* next;  // the control one Tab press after it
+};
+void PrintTo(const ControlCase& c, std::ostream* out) {
+  *out << c.name;
+}
+
+class DialogAddressControlTest : public IpConfigDialogTest,
+                                 public ::testing::WithParamInterface<ControlCase> {
+ protected:
+  IpAddressEdit* Control() { return dialog->*GetParam().control; }
+  // Clicks into field `index` of the control.
+  void ClickField(int index) {
+    QTest::mouseClick(Control()->field(index), Qt::LeftButton);
+    ASSERT_EQ(QApplication::focusWidget(), Control()->field(index));
+  }
+};
+
+TEST_P(DialogAddressControlTest, TypedDigitsMoveOnAndOneTabLeaves) {
+  TIPconfigFrm& d = Open();
+  Click(d.AssignIPRadio);
+  ClickField(0);
+  Control()->field(0)->selectAll();
+  TypeKeys("192168001001");
+  EXPECT_EQ(Control()->text(), "192.168.1.1");
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+  EXPECT_EQ(ControlName(QApplication::focusWidget()), GetParam().next);
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
+  EXPECT_EQ(QApplication::focusWidget(), Control()->field(0));
+}
+
+TEST_P(DialogAddressControlTest, ShiftTabFromALaterFieldLeavesBackwards) {
+  TIPconfigFrm& d = Open();
+  Click(d.AssignIPRadio);
+  ClickField(2);
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
+  EXPECT_NE(ControlName(QApplication::focusWidget()), GetParam().name);
+  ClickField(1);
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+  EXPECT_EQ(ControlName(QApplication::focusWidget()), GetParam().next);
+}
+
+TEST_P(DialogAddressControlTest, PastedOrComposedAddressFillsAllFour) {
+  TIPconfigFrm& d = Open();
+  Click(d.AssignIPRadio);
+  ClickField(2);
+  PasteKeys(QStringLiteral(" 172.16.0.5\r\n"));
+  EXPECT_EQ(Control()->text(), "172.16.0.5");
+  ClickField(1);
+  ComposeText(QStringLiteral("10.0.0.1"));
+  EXPECT_EQ(Control()->text(), "10.0.0.1");
+  EXPECT_TRUE(boxes.shown.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Controls, DialogAddressControlTest,
+    ::testing::Values(ControlCase{"IPAddressEdt", &TIPconfigFrm::IPAddressEdt, "SubnetMaskEdt"},
+                      ControlCase{"SubnetMaskEdt", &TIPconfigFrm::SubnetMaskEdt, "GateWayEdt"},
+                      ControlCase{"GateWayEdt", &TIPconfigFrm::GateWayEdt, "SetIP"}),
+    [](const auto& c) { return std::string(c.param.name); });
+
+TEST_F(IpConfigDialogTest, PastedAddressMeetsTheFirstOctetGuardAndFillsTheMaskOnLeaving) {
+  TIPconfigFrm& d = Open();
+  Click(d.AssignIPRadio);
+  EnterField(d.IPAddressEdt, 2);
+  PasteKeys(QStringLiteral("127.0.0.9"));
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+  EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"Do not set first octet of address to 127!"});
+  EXPECT_EQ(d.IPAddressEdt->text(), "1.0.0.9");
+  EXPECT_EQ(QApplication::focusWidget(), d.IPAddressEdt->field(0)) << "back on the address";
+  EXPECT_EQ(d.SubnetMaskEdt->text(), "0.0.0.0") << "the address was not left";
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+  EXPECT_EQ(d.SubnetMaskEdt->text(), "255.0.0.0") << "filled by the replaced first octet";
+}
+
+TEST_F(IpConfigDialogTest, DestroyedWhileAPastedFirstOctetIsUnreportedItShowsNoBox) {
+  TIPconfigFrm& d = Open();
+  Click(d.AssignIPRadio);
+  EnterField(d.IPAddressEdt, 2);
+  PasteKeys(QStringLiteral("127.0.0.9"));
+  delete &d;  // hiding it on the way takes the focus from the address
+  EXPECT_TRUE(dialog.isNull());
+  EXPECT_TRUE(boxes.shown.empty());
+}
+
 class OctetGuardTest : public IpConfigDialogTest, public ::testing::WithParamInterface<int> {
  protected:
-  // Types `octet` into the address's first field and moves on to the second with ".".
+  // Types `octet` into the address's first field; its third digit moves on to the second.
   void TypeFirstOctet(int octet) {
     EnterField(dialog->IPAddressEdt, 0);
-    TypeKeys(std::to_string(octet) + ".");
+    TypeKeys(std::to_string(octet));
   }
 };
 
