@@ -53,17 +53,21 @@ PortMap ParsePortMap(std::string_view text) {
   return map;
 }
 
-PortMap LoadPortMap() {
+PortMap LoadPortMap(const std::optional<std::filesystem::path>& libraryFolder) {
   std::filesystem::path file;
   if (const char* named = std::getenv(kPortMapVariable); named != nullptr && *named != '\0') {
     file = named;
-  } else if (const auto folder = LibraryDirectory()) {
-    file = *folder / kPortMapFileName;
+  } else if (libraryFolder) {
+    file = *libraryFolder / kPortMapFileName;
   } else {
     return {};
   }
   const auto text = ReadFile(file);
   return text ? ParsePortMap(*text) : PortMap{};
+}
+
+PortMap LoadPortMap() {
+  return LoadPortMap(LibraryDirectory());
 }
 
 std::optional<int> ComPortNumber(std::string_view name) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <filesystem>
 #include <map>
 #include <optional>
 #include <string>
@@ -19,8 +20,11 @@ using PortMap = std::map<std::string, std::string>;
 // around name and path trimmed.
 PortMap ParsePortMap(std::string_view text);
 
-// The file named by CAPSTAN_PORT_MAP when set, else capstan-ports.ini beside the library.
-// A missing or unreadable file is an empty map.
+// The file named by CAPSTAN_PORT_MAP when set, else capstan-ports.ini in `libraryFolder`.
+// A missing or unreadable file, or no folder, is an empty map.
+PortMap LoadPortMap(const std::optional<std::filesystem::path>& libraryFolder);
+
+// The same, beside this library.
 PortMap LoadPortMap();
 
 // n of "COMn" (letter case ignored, n from 1); nothing for other names.

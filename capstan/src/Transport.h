@@ -46,6 +46,9 @@ std::unique_ptr<Transport> OpenSerialTransport(const std::string& path, std::int
 // (any letter case) by the platform's convention, or a name that already is a device path.
 std::optional<std::string> PlatformSerialPath(const std::string& name);
 
+// The folder of the file (library or program) that holds the code at `address`.
+std::optional<std::filesystem::path> ModuleDirectory(const void* address);
+
 // The folder holding the capstan library itself, where its mapping file lives.
 std::optional<std::filesystem::path> LibraryDirectory();
 

@@ -6,17 +6,18 @@
 
 namespace quillstone::capstan {
 
-std::optional<std::filesystem::path> LibraryDirectory() {
+std::optional<std::filesystem::path> ModuleDirectory(const void* address) {
   Dl_info info{};
-  // Any address inside this library names the file it was loaded from.
-  if (::dladdr(reinterpret_cast<const void*>(&LibraryDirectory), &info) == 0 ||
-      info.dli_fname == nullptr) {
-    return std::nullopt;
-  }
+  if (::dladdr(address, &info) == 0 || info.dli_fname == nullptr) return std::nullopt;
   std::error_code error;
   const auto file = std::filesystem::absolute(info.dli_fname, error);
   if (error) return std::nullopt;
   return file.parent_path();
+}
+
+std::optional<std::filesystem::path> LibraryDirectory() {
+  // Any address inside this library names the file it was loaded from.
+  return ModuleDirectory(reinterpret_cast<const void*>(&LibraryDirectory));
 }
 
 }  // namespace quillstone::capstan

@@ -9,13 +9,11 @@
 
 namespace quillstone::capstan {
 
-std::optional<std::filesystem::path> LibraryDirectory() {
+std::optional<std::filesystem::path> ModuleDirectory(const void* address) {
   HMODULE self = nullptr;
-  // Any address inside this module names the file it was loaded from: capstan.dll, or the
-  // program it is linked into.
   if (!::GetModuleHandleExW(
           GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-          reinterpret_cast<LPCWSTR>(&LibraryDirectory), &self)) {
+          static_cast<LPCWSTR>(address), &self)) {
     return std::nullopt;
   }
   std::wstring path(MAX_PATH, L'\0');
@@ -30,6 +28,12 @@ std::optional<std::filesystem::path> LibraryDirectory() {
     path.resize(path.size() * 2);
   }
   return std::filesystem::path(path).parent_path();
+}
+
+std::optional<std::filesystem::path> LibraryDirectory() {
+  // Any address inside this module names the file it was loaded from: capstan.dll, or the
+  // program it is linked into.
+  return ModuleDirectory(reinterpret_cast<const void*>(&LibraryDirectory));
 }
 
 }  // namespace quillstone::capstan
