@@ -6,7 +6,7 @@
 # copy. The sanity tests that pip-install pinned linters into their own virtual environment
 # (ansible-doc, changelog, import, pep8, pylint, runtime-metadata, validate-modules, yamllint;
 # pslint needs PowerShell) cannot run without downloads and are skipped; ansible-doc itself
-# runs below, and the unit tests compare the documentation with the argument spec.
+# runs below, and the unit tests compare the documentation with ARGUMENT_SPEC.
 set -euo pipefail
 if ! command -v ansible-test > /dev/null; then
   echo "skipped: ansible-test not found (Debian package ansible-core, scripts/install-deps.sh installs it)"

@@ -202,10 +202,10 @@ class DocumentationTest(unittest.TestCase):
     def test_every_argument_is_documented_with_its_type_default_and_choices(self):
         documented = yaml.safe_load(device_options.DOCUMENTATION)["options"]
         self.assertEqual(sorted(documented), sorted(device_options.ARGUMENT_SPEC))
-        for name, spec in device_options.ARGUMENT_SPEC.items():
+        for name, rules in device_options.ARGUMENT_SPEC.items():
             doc = documented[name]
             for key in ("type", "default", "choices", "elements"):
-                self.assertEqual(doc.get(key), spec.get(key), "%s: %s" % (name, key))
+                self.assertEqual(doc.get(key), rules.get(key), "%s: %s" % (name, key))
 
     def test_the_readmes_playbooks_use_only_arguments_the_module_takes(self):
         readme = os.path.join(os.path.dirname(_PATH), "..", "..", "README.md")
