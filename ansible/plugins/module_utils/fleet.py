@@ -145,7 +145,15 @@ class FleetModule(AnsibleModule):
 
     def _load_params(self):
         super(FleetModule, self)._load_params()
-        self.no_log_values.update(secret_values(self.params))
+        self._argument_secrets = secret_values(self.params)
+        self.no_log_values.update(self._argument_secrets)
+
+    def __init__(self, *arguments, **keywords):
+        super(FleetModule, self).__init__(*arguments, **keywords)
+        # Asked for in clear text: from here on, once the arguments passed their checks (the
+        # site host's log entry of the call keeps them hidden).
+        if self.params.get("show_secrets"):
+            self.no_log_values.difference_update(self._argument_secrets)
 
 
 # --- quillstone-cli ---------------------------------------------------------------------------

@@ -228,6 +228,8 @@ def main():
         if params["devices"] is not None:
             rows = device_rows(params["devices"], params["allow_unknown_options"])
             csv_text = devices_csv(rows, with_options=False)
+            # The entries' own options are not read here: the invocation shows the devices only.
+            params["devices"] = [text for text, _ in rows]
     except ArgumentError as error:
         module.fail_json(msg=str(error))
 

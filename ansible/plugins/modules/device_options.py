@@ -71,7 +71,9 @@ options:
     default: false
   show_secrets:
     description:
-      - Return values of secret options in clear text.
+      - Return values of secret options in clear text, those of the task's own arguments
+        included (in the invocation too); the site host's system log entry of the call still
+        hides them.
     type: bool
     default: false
 attributes:
