@@ -316,6 +316,25 @@ def failure_message(failed, total):
     return "%d of %d devices failed: %s" % (len(failed), total, listed)
 
 
+def fail_without_report(module, rc, stdout, stderr, options_path=None, devices_path=None,
+                        **extra):
+    """The CLI gave no report: bad input (its message, in the task's terms) or a fault."""
+    message = bad_input_message(stderr, options_path, devices_path) or stdout.strip()
+    if rc != EXIT_BAD_INPUT:
+        message = "quillstone-cli ended with %d: %s" % (rc, message)
+    module.fail_json(msg=message, rc=rc, **extra)
+
+
+def finish(module, result, total):
+    """Fails the task when too many of its `total` devices failed, else warns of each."""
+    failed = result["failed_devices"]
+    if too_many_failed(len(failed), total, module.params["max_failed_devices_percentage"]):
+        module.fail_json(msg=failure_message(failed, total), **result)
+    for entry in failed:
+        module.warn("%s: %s" % (entry["device"], entry["problem"]))
+    module.exit_json(**result)
+
+
 def check_site_arguments(params):
     if params["jobs"] is not None and params["jobs"] < 1:
         raise ArgumentError("jobs: at least 1")

@@ -142,10 +142,9 @@ import csv
 import io
 
 from ansible_collections.quillstone.fleet.plugins.module_utils.fleet import (
-    EXIT_BAD_INPUT, ArgumentError, FleetModule, bad_input_message, check_option_name,
-    check_site_arguments, cli_program, device_rows, devices_csv, failed_devices,
-    failure_message, parse_report, private_file, site_arguments, site_command_tail,
-    too_many_failed)
+    ArgumentError, FleetModule, check_option_name, check_site_arguments, cli_program,
+    device_rows, devices_csv, fail_without_report, failed_devices, finish, parse_report,
+    private_file, site_arguments, site_command_tail)
 from ansible_collections.quillstone.fleet.plugins.module_utils.option_names import (
     MASK, hides_value)
 
@@ -240,31 +239,23 @@ def main():
             with open(report_path) as report_file:
                 report = parse_report(report_file.read()) if rc in (0, 1) else None
     if report is None:
-        message = bad_input_message(stderr, devices_path=temp_devices) or stdout.strip()
-        if rc != EXIT_BAD_INPUT:
-            message = "quillstone-cli ended with %d: %s" % (rc, message)
-        module.fail_json(msg=message, rc=rc)
+        fail_without_report(module, rc, stdout, stderr, devices_path=temp_devices)
     try:
         values = read_values(stdout, params["names"])
     except ValueError as error:
         module.fail_json(msg="quillstone-cli read: unexpected output (%s)" % error, rc=rc)
 
     devices = device_entries(report, values, params["show_secrets"])
-    failed = failed_devices(report)
     result = dict(
         changed=False,
         devices=devices,
         by_device=dict((entry["device"], entry["options"]) for entry in devices
                        if entry["result"] == "done"),
-        failed_devices=failed,
+        failed_devices=failed_devices(report),
         succeeded=report["succeeded"],
         cli_version=report.get("version", ""),
     )
-    if too_many_failed(len(failed), len(devices), params["max_failed_devices_percentage"]):
-        module.fail_json(msg=failure_message(failed, len(devices)), **result)
-    for entry in failed:
-        module.warn("%s: %s" % (entry["device"], entry["problem"]))
-    module.exit_json(**result)
+    finish(module, result, len(devices))
 
 
 if __name__ == "__main__":

@@ -209,10 +209,9 @@ command:
 """
 
 from ansible_collections.quillstone.fleet.plugins.module_utils.fleet import (
-    EXIT_BAD_INPUT, ArgumentError, FleetModule, bad_input_message,
-    check_option_name, check_site_arguments, cli_program, device_rows, devices_csv,
-    failed_devices, failure_message, option_value, parse_report, private_file,
-    site_arguments, site_command_tail, too_many_failed)
+    ArgumentError, FleetModule, check_option_name, check_site_arguments, cli_program,
+    device_rows, devices_csv, fail_without_report, failed_devices, finish, option_value,
+    parse_report, private_file, site_arguments, site_command_tail)
 
 OPTIONS_FILE_NAME = "options.ini"
 DEVICES_FILE_NAME = "devices.csv"
@@ -355,11 +354,8 @@ def main():
                 rc, stdout, stderr = module.run_command(command)
                 report = parse_report(stdout) if rc in (0, 1) else None
                 if report is None:
-                    message = bad_input_message(stderr, temp_options, temp_devices)
-                    message = message or stdout.strip()
-                    if rc != EXIT_BAD_INPUT:
-                        message = "quillstone-cli ended with %d: %s" % (rc, message)
-                    module.fail_json(msg=message, rc=rc, command=command)
+                    fail_without_report(module, rc, stdout, stderr, temp_options, temp_devices,
+                                        command=command)
                 return command, report
 
             check = module.check_mode
@@ -367,23 +363,17 @@ def main():
             planned = run(True)[1] if module._diff and not check else None
             command, report = run(check)
 
-    failed = failed_devices(report)
-    total = len(report["devices"])
     result = dict(
         changed=was_changed(report, check),
         command=command,
         cli_version=report.get("version", ""),
         devices=[device_result(entry) for entry in report["devices"]],
-        failed_devices=failed,
+        failed_devices=failed_devices(report),
         succeeded=report["succeeded"],
     )
     if module._diff:
         result["diff"] = device_diffs(planned or report, None if check else report)
-    if too_many_failed(len(failed), total, params["max_failed_devices_percentage"]):
-        module.fail_json(msg=failure_message(failed, total), **result)
-    for entry in failed:
-        module.warn("%s: %s" % (entry["device"], entry["problem"]))
-    module.exit_json(**result)
+    finish(module, result, len(report["devices"]))
 
 
 if __name__ == "__main__":

@@ -21,6 +21,7 @@ import os
 import shutil
 import sys
 import tempfile
+import unittest
 
 from unittest import mock
 
@@ -146,3 +147,22 @@ def device(name, result="done", written=0, changes=None, option_results=(), prob
                 restarted=False, verify="not asked",
                 problem=problem if problem is not None else "" if result == "done" else "why",
                 mismatches=[], optionResults=list(option_results), changeValues=changes or [])
+
+
+class ModuleTestCase(unittest.TestCase):
+    """Runs MODULE's main() with a FakeCli as its quillstone-cli, in a folder of its own."""
+
+    MODULE = None
+    DEFAULTS = {}
+
+    def setUp(self):
+        self.folder = tempfile.mkdtemp(prefix="quillstone-unit-")
+        self.cli = FakeCli(self.folder)
+
+    def tearDown(self):
+        os.environ.pop("QUILLSTONE_FAKE", None)
+        shutil.rmtree(self.folder)
+
+    def run_module(self, check_mode=False, **arguments):
+        arguments = dict(dict(self.DEFAULTS, cli_path=self.cli.path), **arguments)
+        return run_module(self.MODULE, arguments, self.folder, check_mode=check_mode)

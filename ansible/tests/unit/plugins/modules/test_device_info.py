@@ -13,7 +13,7 @@ import shutil
 import tempfile
 import unittest
 
-from collection import FakeCli, device, plugin, report, run_module
+from collection import ModuleTestCase, FakeCli, device, plugin, report, run_module
 
 device_info = plugin("plugins.modules.device_info")
 
@@ -69,19 +69,9 @@ class ValuesTest(unittest.TestCase):
                                           problem="cannot connect", options={}))
 
 
-class ModuleRunTest(unittest.TestCase):
-    def setUp(self):
-        self.folder = tempfile.mkdtemp(prefix="quillstone-unit-")
-        self.cli = FakeCli(self.folder)
-
-    def tearDown(self):
-        os.environ.pop("QUILLSTONE_FAKE", None)
-        shutil.rmtree(self.folder)
-
-    def run_module(self, check_mode=False, **arguments):
-        arguments.setdefault("cli_path", self.cli.path)
-        arguments.setdefault("names", NAMES)
-        return run_module(device_info, arguments, self.folder, check_mode=check_mode)
+class ModuleRunTest(ModuleTestCase):
+    MODULE = device_info
+    DEFAULTS = dict(names=NAMES)
 
     def answer(self, *devices):
         rc = 0 if all(entry["result"] == "done" for entry in devices) else 1

@@ -17,7 +17,7 @@ from unittest import mock
 
 import yaml
 
-from collection import ROOT, FakeCli, device, plugin, report, run_module
+from collection import ModuleTestCase, ROOT, FakeCli, device, plugin, report, run_module
 
 device_options = plugin("plugins.modules.device_options")
 site_fragment = plugin("plugins.doc_fragments.site")
@@ -139,20 +139,10 @@ class DiffTest(unittest.TestCase):
             after="wifiip=10.0.0.9\n")])
 
 
-class ModuleRunTest(unittest.TestCase):
+class ModuleRunTest(ModuleTestCase):
     """main() as Ansible starts it: what the task shows and what the site host logs."""
 
-    def setUp(self):
-        self.folder = tempfile.mkdtemp(prefix="quillstone-unit-")
-        self.cli = FakeCli(self.folder)
-
-    def tearDown(self):
-        os.environ.pop("QUILLSTONE_FAKE", None)
-        shutil.rmtree(self.folder)
-
-    def run_module(self, check_mode=False, **arguments):
-        arguments.setdefault("cli_path", self.cli.path)
-        return run_module(device_options, arguments, self.folder, check_mode=check_mode)
+    MODULE = device_options
 
     def assert_no_secret(self, run, *secrets):
         for secret in (SECRET,) + secrets:
