@@ -49,6 +49,7 @@ options:
     type: int
     default: 0
     aliases: [max_fail_percentage]
+    version_added: "0.2.0"
   cli_path:
     description:
       - The quillstone-cli program on the site host, a path or a name looked up on C(PATH).

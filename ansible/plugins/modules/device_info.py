@@ -140,6 +140,7 @@ cli_version:
 
 import csv
 import io
+import os
 
 from ansible_collections.quillstone.fleet.plugins.module_utils.fleet import (
     ArgumentError, FleetModule, check_option_name, check_site_arguments, cli_program,
@@ -236,8 +237,10 @@ def main():
         with private_file(module, REPORT_FILE_NAME, "") as report_path:
             command = cli_command(cli, params, temp_devices, report_path)
             rc, stdout, stderr = module.run_command(command)
-            with open(report_path) as report_file:
-                report = parse_report(report_file.read()) if rc in (0, 1) else None
+            report = None
+            if rc in (0, 1) and os.path.isfile(report_path):
+                with open(report_path) as report_file:
+                    report = parse_report(report_file.read())
     if report is None:
         fail_without_report(module, rc, stdout, stderr, devices_path=temp_devices)
     try:

@@ -9,11 +9,9 @@ from __future__ import absolute_import, division, print_function
 __metaclass__ = type
 
 import os
-import shutil
-import tempfile
 import unittest
 
-from collection import ModuleTestCase, FakeCli, device, plugin, report, run_module
+from collection import ModuleTestCase, device, plugin, report
 
 device_info = plugin("plugins.modules.device_info")
 

@@ -10,14 +10,12 @@ __metaclass__ = type
 
 import os
 import re
-import shutil
-import tempfile
 import unittest
 from unittest import mock
 
 import yaml
 
-from collection import ModuleTestCase, ROOT, FakeCli, device, plugin, report, run_module
+from collection import ModuleTestCase, ROOT, device, plugin, report
 
 device_options = plugin("plugins.modules.device_options")
 site_fragment = plugin("plugins.doc_fragments.site")
@@ -186,6 +184,16 @@ class ModuleRunTest(ModuleTestCase):
         self.assertFalse(run.result.get("failed"), run.result)
         self.assertTrue(any("'WIFI': '1'" in line for line in run.logged), run.logged)
         self.assert_no_secret(run)
+
+    def test_show_secrets_returns_the_tasks_own_secrets_but_the_log_entry_hides_them(self):
+        self.cli.answer(stdout=report([device("tcp:10.0.0.1:4370", "checked", changes=[
+            dict(name="WPAPSK", before="old", after=SECRET)])], command="check"))
+        for show, after in ((True, SECRET), (False, "VALUE_SPECIFIED_IN_NO_LOG_PARAMETER")):
+            run = self.run_module(check_mode=True, options={"WPAPSK": SECRET},
+                                  devices=["tcp:10.0.0.1"], show_secrets=show)
+            self.assertEqual(run.result["devices"][0]["changes"][0]["after"], after)
+            self.assertNotIn(SECRET, " ".join(run.logged))
+            self.assertEqual("--show-secrets" in self.cli.record()["arguments"], show)
 
     def test_no_value_reaches_the_command_line_and_the_files_are_private_and_removed(self):
         self.cli.answer(stdout=report([device("tcp:10.0.0.1:4370", written=2),
