@@ -27,6 +27,7 @@ import json
 import os
 import random
 import re
+import resource
 import select
 import shutil
 import socket
@@ -183,14 +184,25 @@ class Playbook(object):
             json.dump(inventory, out)
 
     def run(self, *arguments, **keywords):
+        """Exit code, output, and (seconds, CPU seconds of ansible and the CLI) of one run."""
         playbook = os.path.join(HERE, keywords.get("playbook", "site.yml"))
         started = time.monotonic()
+        cpu = cpu_seconds()
         done = subprocess.run(
             ["ansible-playbook", "-i", self.inventory, playbook] + list(arguments),
             env=self.environment, stdout=subprocess.PIPE,
             stderr=subprocess.STDOUT, universal_newlines=True, timeout=PLAYBOOK_SECONDS,
             check=False)
-        return done.returncode, done.stdout, time.monotonic() - started
+        return (done.returncode, done.stdout,
+                (time.monotonic() - started, cpu_seconds() - cpu))
+
+
+def cpu_seconds():
+    """CPU time of the finished child processes: ansible-playbook, its workers, the modules and
+    quillstone-cli (the simulators still run, so they do not count). Less noisy than the
+    wall clock on a shared machine."""
+    used = resource.getrusage(resource.RUSAGE_CHILDREN)
+    return used.ru_utime + used.ru_stime
 
 
 def recap(output):
@@ -352,11 +364,12 @@ def deprecated_limit(playbook):
 def ratio_lines(timings, alone):
     lines = []
     for what in ("check", "apply", "again"):
-        line = "%-6s three sites %.2f s" % (what, timings[what])
+        wall, cpu = timings[what]
+        line = "%-6s three sites %.2f s (CPU %.2f s)" % (what, wall, cpu)
         for name in alone:
-            key = "%s %s" % (name, what)
-            line += ", %s %.2f s (three sites / %s = %.2f)" % (
-                name, timings[key], name, timings[what] / timings[key])
+            alone_wall, alone_cpu = timings["%s %s" % (name, what)]
+            line += "; %s %.2f s (CPU %.2f s), ratio %.2f (CPU %.2f)" % (
+                name, alone_wall, alone_cpu, wall / alone_wall, cpu / alone_cpu)
         lines.append(line)
     return lines
 
