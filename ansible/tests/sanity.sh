@@ -25,10 +25,16 @@ skipped=(ansible-doc changelog import pep8 pylint runtime-metadata validate-modu
 ansible-test sanity --local --python-interpreter "$python" --color no \
   "${skipped[@]/#/--skip-test=}"
 export ANSIBLE_COLLECTIONS_PATH="$work" ANSIBLE_HOME="$work/ansible-home"
-ansible-doc --json -t module quillstone.fleet.device_options | "$python" -c '
+for module in quillstone.fleet.device_options quillstone.fleet.device_info; do
+  ansible-doc --json -t module "$module" | "$python" -c '
 import json, sys
-doc = json.load(sys.stdin)["quillstone.fleet.device_options"]
+name = sys.argv[1]
+doc = json.load(sys.stdin)[name]
 missing = [part for part in ("doc", "examples", "return") if not doc.get(part)]
-sys.exit("ansible-doc: no " + ", ".join(missing) if missing else 0)'
-ansible-doc -t module quillstone.fleet.device_options > /dev/null
-echo "ansible-doc shows quillstone.fleet.device_options"
+options = doc.get("doc", {}).get("options", {})
+# The shared doc fragment is merged in: devices and cli_path come from it.
+missing += ["option " + option for option in ("devices", "cli_path") if option not in options]
+sys.exit("ansible-doc %s: no %s" % (name, ", ".join(missing)) if missing else 0)' "$module"
+  ansible-doc -t module "$module" > /dev/null
+  echo "ansible-doc shows $module"
+done

@@ -26,14 +26,18 @@ description:
   - Values of secret options (passphrases, WEP keys, C(~) options) are masked by the CLI and
     never returned unless I(show_secrets=true).
   - A device that fails fails the task, naming the device and the reason, unless the share of
-    failed devices stays within I(max_fail_percentage).
+    failed devices stays within I(max_failed_devices_percentage).
+extends_documentation_fragment:
+  - quillstone.fleet.site
 options:
   options:
     description:
       - The option list, option name to value, written in this order.
       - Numbers are taken as their text. Booleans are refused; quote C("1") or C("0").
-      - Logged as a secret (C(no_log)); values of options that are not secret are shown in the
-        result as the CLI reports them.
+      - The values of secret options (C(WPAPSK), C(Key1Str) to C(Key4Str), C(ModemPassword),
+        every name beginning with C(~), and names the pages do not write that read like a
+        secret) are hidden from every message, the invocation and the site host's system log;
+        the other values stay readable.
       - Exactly one of I(options) and I(options_file) is required.
     type: dict
   options_file:
@@ -41,21 +45,6 @@ options:
       - An option file on the site host, C(options.ini) as the window writes it or
         C(name=value) lines.
     type: path
-  devices:
-    description:
-      - Devices as C(tcp:HOST[:PORT]) or C(serial:PORT[,device=N][,baud=B]).
-      - Exactly one of I(devices) and I(devices_file) is required.
-    type: list
-    elements: str
-  devices_file:
-    description:
-      - A site CSV on the site host, a C(device) column and optional columns named after
-        options that override them for the row's device.
-    type: path
-  jobs:
-    description:
-      - Devices at once over TCP. The CLI's default (16) when not given.
-    type: int
   restart:
     description:
       - When a device is restarted after all its options were taken. C(changed) only restarts a
@@ -74,13 +63,6 @@ options:
       - Seconds to wait for a restarted device when I(verify=true). The CLI's default (60)
         when not given.
     type: float
-  max_fail_percentage:
-    description:
-      - The task fails when more than this percentage of the devices failed. C(0) fails it on
-        the first failed device; the failed devices are listed as warnings when they stay
-        within the limit.
-    type: int
-    default: 0
   allow_unknown_options:
     description:
       - Send option names that the tool's wireless and modem pages do not write, as they are.
@@ -89,14 +71,11 @@ options:
     default: false
   show_secrets:
     description:
-      - Return values of secret options in clear text.
+      - Return values of secret options in clear text, those of the task's own arguments
+        included (in the invocation too); the site host's system log entry of the call still
+        hides them.
     type: bool
     default: false
-  cli_path:
-    description:
-      - The quillstone-cli program on the site host, a path or a name looked up on C(PATH).
-    type: path
-    default: quillstone-cli
 attributes:
   check_mode:
     support: full
@@ -105,6 +84,8 @@ attributes:
 notes:
   - The site host runs quillstone-cli; install it there (the Quillstone Debian package or the
     Windows ZIP). Devices of one site are reachable from its own network only.
+seealso:
+  - module: quillstone.fleet.device_info
 author:
   - Quillstone developers
 """
@@ -135,7 +116,23 @@ EXAMPLES = r"""
   quillstone.fleet.device_options:
     options_file: /etc/quillstone/options.ini
     devices_file: /etc/quillstone/site.csv
-    max_fail_percentage: 5
+    max_failed_devices_percentage: 5
+
+- name: Each device its own wireless address (a list built from inventory variables)
+  quillstone.fleet.device_options:
+    options:
+      WIFI: "1"
+      SSID: Office
+      wifidhcp: "0"
+      WPAPSK: "{{ vault_wpa_passphrase }}"
+    devices:
+      - device: tcp:10.1.0.20
+        options:
+          wifiip: 10.1.1.20
+      - device: serial:COM1,device=2
+        options:
+          wifiip: 10.1.1.21
+      - tcp:10.1.0.22
 """
 
 RETURN = r"""
@@ -211,50 +208,30 @@ command:
   elements: str
 """
 
-import json
-import os
+from ansible_collections.quillstone.fleet.plugins.module_utils.fleet import (
+    ArgumentError, FleetModule, check_option_name, check_site_arguments, cli_program,
+    device_rows, devices_csv, fail_without_report, failed_devices, finish, option_value,
+    parse_report, private_file, site_arguments, site_command_tail)
 
-from ansible.module_utils.basic import AnsibleModule
-from ansible.module_utils.six import integer_types, string_types
-
-SUCCEEDED = ("done", "verified", "checked")
-EXIT_BAD_INPUT = 2
 OPTIONS_FILE_NAME = "options.ini"
-# What Ansible shows in place of a no_log argument.
-NO_LOG_PLACEHOLDER = "VALUE_SPECIFIED_IN_NO_LOG_PARAMETER"
+DEVICES_FILE_NAME = "devices.csv"
 
 
-class ArgumentError(Exception):
-    pass
+def option_text(options, allow_unknown=True):
+    """The option list as the name=value lines the CLI reads, in the order given.
 
-
-def option_text(options):
-    """The option list as the name=value lines the CLI reads, in the order given."""
+    Unknown names are left to the CLI, whose message names their place and the name meant.
+    """
     lines = []
     for name, value in options.items():
-        if not isinstance(name, string_types) or not name:
-            raise ArgumentError("options: an option name must be non-empty text")
-        if "=" in name or "\r" in name or "\n" in name:
-            raise ArgumentError("options: the option name %r holds '=' or a line break" % name)
-        if isinstance(value, bool):
-            raise ArgumentError(
-                "options: %s is a boolean; quote the value the device expects, e.g. \"1\""
-                % name)
-        if isinstance(value, integer_types + (float,)):
-            value = str(value)
-        if value is None:
-            value = ""
-        if not isinstance(value, string_types):
-            raise ArgumentError("options: the value of %s must be text or a number" % name)
-        if "\r" in value or "\n" in value:
-            raise ArgumentError("options: the value of %s holds a line break" % name)
-        lines.append("%s=%s\n" % (name, value))
+        check_option_name(name, "options", allow_unknown)
+        lines.append("%s=%s\n" % (name, option_value(name, value, "options")))
     return "".join(lines)
 
 
-def cli_command(params, options_path, check):
-    """quillstone-cli's command line for the module's arguments."""
-    command = [params["cli_path"], "apply", "--json", "--options", options_path]
+def cli_command(cli, params, options_path, devices_path, check):
+    """quillstone-cli's command line for the module's arguments; no option value on it."""
+    command = [cli, "apply", "--json", "--options", options_path]
     if check:
         command.append("--check")
     else:
@@ -263,40 +240,17 @@ def cli_command(params, options_path, check):
             command.append("--verify")
             if params.get("verify_timeout") is not None:
                 command += ["--verify-timeout", str(params["verify_timeout"])]
-    if params.get("jobs") is not None:
-        command += ["--jobs", str(params["jobs"])]
     if params["show_secrets"]:
         command.append("--show-secrets")
     if params["allow_unknown_options"]:
         command.append("--allow-unknown-options")
-    if params.get("devices_file"):
-        command += ["--devices", params["devices_file"]]
-    else:
-        # Devices after "--", so that none is taken for an option.
-        command += ["--"] + list(params["devices"])
-    return command
+    return command + site_command_tail(params, devices_path)
 
 
 def check_arguments(params):
-    if params["jobs"] is not None and params["jobs"] < 1:
-        raise ArgumentError("jobs: at least 1")
-    if not 0 <= params["max_fail_percentage"] <= 100:
-        raise ArgumentError("max_fail_percentage: 0 to 100")
-    if params.get("devices") is not None and not params["devices"]:
-        raise ArgumentError("devices: the list is empty")
+    check_site_arguments(params)
     if params.get("options") is not None and not params["options"]:
         raise ArgumentError("options: the option list is empty")
-
-
-def parse_report(stdout):
-    """The CLI's JSON report, or None when stdout holds none."""
-    try:
-        report = json.loads(stdout)
-    except ValueError:
-        return None
-    if not isinstance(report, dict) or not isinstance(report.get("devices"), list):
-        return None
-    return report
 
 
 def device_result(entry):
@@ -316,23 +270,6 @@ def device_result(entry):
     if entry["result"] == "checked":
         result["changes"] = entry["changeValues"]
     return result
-
-
-def failed_devices(report):
-    return [dict(device=entry["device"], problem=entry["problem"])
-            for entry in report["devices"] if entry["result"] not in SUCCEEDED]
-
-
-def too_many_failed(failed, total, max_fail_percentage):
-    """As Ansible's max_fail_percentage: fails when the share of failed devices exceeds it."""
-    if not failed:
-        return False
-    return total == 0 or 100.0 * failed > max_fail_percentage * total
-
-
-def failure_message(failed, total):
-    listed = "; ".join("%s: %s" % (entry["device"], entry["problem"]) for entry in failed)
-    return "%d of %d devices failed: %s" % (len(failed), total, listed)
 
 
 def was_changed(report, check):
@@ -374,121 +311,69 @@ def device_diffs(check_report, applied=None):
     return diffs
 
 
-def shown_values(options, options_asked, show_secrets):
-    """Values of the option list that may appear in the result.
-
-    The whole list is no_log, so Ansible would mask every one of its values wherever it
-    appears in the result, "1" included. The CLI knows which options are secret and masks
-    them in optionsAsked; the values it shows there are no secrets. A value shared with a
-    secret option stays hidden.
-    """
-    values = set(str(value) for value in options.values())
-    if show_secrets:
-        return values
-    asked = set(options_asked)
-    secret = set()
-    for name, value in options.items():
-        if "%s=%s" % (name, value) not in asked:
-            secret.add(str(value))
-    return values - secret
-
-
-def bad_input_message(stderr, options_path):
-    """The CLI's message, its file:line:column naming the options argument, not a temp file."""
-    message = stderr.strip()
-    if options_path:
-        message = message.replace(options_path, "options")
-    return message
-
-
 ARGUMENT_SPEC = dict(
-    options=dict(type="dict", no_log=True),
+    # Not no_log as a whole: FleetModule hides the values of the secret options only.
+    options=dict(type="dict", no_log=False),
     options_file=dict(type="path"),
-    devices=dict(type="list", elements="str"),
-    devices_file=dict(type="path"),
-    jobs=dict(type="int"),
     restart=dict(type="str", choices=["always", "changed", "never"], default="changed"),
     verify=dict(type="bool", default=False),
     verify_timeout=dict(type="float"),
-    max_fail_percentage=dict(type="int", default=0),
     allow_unknown_options=dict(type="bool", default=False),
     show_secrets=dict(type="bool", default=False),
-    cli_path=dict(type="path", default="quillstone-cli"),
+    **site_arguments()
 )
 
 
 def main():
-    module = AnsibleModule(
+    module = FleetModule(
         argument_spec=ARGUMENT_SPEC,
         mutually_exclusive=[("options", "options_file"), ("devices", "devices_file")],
         required_one_of=[("options", "options_file"), ("devices", "devices_file")],
         supports_check_mode=True,
     )
     params = module.params
-    if os.sep not in params["cli_path"] and not module.get_bin_path(params["cli_path"]):
-        module.fail_json(msg="%s not found on the site host's PATH: install the Quillstone package "
-                         "there or set cli_path" % params["cli_path"])
+    cli = cli_program(module)
+    csv = text = None
     try:
         check_arguments(params)
-        text = option_text(params["options"]) if params["options"] is not None else None
+        if params["options"] is not None:
+            text = option_text(params["options"])
+        if params["devices"] is not None:
+            csv = devices_csv(device_rows(params["devices"], params["allow_unknown_options"]))
     except ArgumentError as error:
         module.fail_json(msg=str(error))
 
-    temp_options = None
-    if text is not None:
-        # Secret values reach the CLI through a file only the site host's user can read.
-        temp_options = os.path.join(module.tmpdir, OPTIONS_FILE_NAME)
-        descriptor = os.open(temp_options, os.O_WRONLY | os.O_CREAT | os.O_TRUNC, 0o600)
-        with os.fdopen(descriptor, "w") as out:
-            out.write(text)
-    options_path = temp_options or params["options_file"]
+    # Option values and per-device values reach the CLI in files only the site host's user can
+    # read, never on its command line.
+    with private_file(module, OPTIONS_FILE_NAME, text) as temp_options:
+        with private_file(module, DEVICES_FILE_NAME, csv) as temp_devices:
+            options_path = temp_options or params["options_file"]
 
-    def run(check):
-        command = cli_command(params, options_path, check)
-        rc, stdout, stderr = module.run_command(command)
-        report = parse_report(stdout) if rc in (0, 1) else None
-        if report is None:
-            message = bad_input_message(stderr, temp_options) or stdout.strip()
-            if rc == EXIT_BAD_INPUT:
-                # The CLI's input messages name options, never their values: unmasked, so that
-                # a value such as "1" does not blank out a line or column number. The option
-                # list itself stays hidden in the invocation.
-                module_args = params
-                if params["options"] is not None:
-                    module.no_log_values.difference_update(
-                        str(value) for value in params["options"].values())
-                    module_args = dict(params, options=NO_LOG_PLACEHOLDER)
-                module.fail_json(msg=message, rc=rc, command=command,
-                                 invocation=dict(module_args=module_args))
-            module.fail_json(msg="quillstone-cli ended with %d: %s" % (rc, message), rc=rc,
-                             command=command)
-        if params["options"] is not None:
-            module.no_log_values.difference_update(
-                shown_values(params["options"], report["optionsAsked"], params["show_secrets"]))
-        return command, report
+            def run(check):
+                command = cli_command(cli, params, options_path, temp_devices, check)
+                rc, stdout, stderr = module.run_command(command)
+                report = parse_report(stdout) if rc in (0, 1) else None
+                if report is None:
+                    fail_without_report(module, rc, stdout, stderr, temp_options, temp_devices,
+                                        command=command)
+                return command, report
 
-    check = module.check_mode
-    # Outside check mode the diff needs the values before the apply: a check first.
-    planned = run(True)[1] if module._diff and not check else None
-    command, report = run(check)
+            check = module.check_mode
+            # Outside check mode the diff needs the values before the apply: a check first.
+            planned = run(True)[1] if module._diff and not check else None
+            command, report = run(check)
 
-    failed = failed_devices(report)
-    total = len(report["devices"])
     result = dict(
         changed=was_changed(report, check),
         command=command,
         cli_version=report.get("version", ""),
         devices=[device_result(entry) for entry in report["devices"]],
-        failed_devices=failed,
+        failed_devices=failed_devices(report),
         succeeded=report["succeeded"],
     )
     if module._diff:
         result["diff"] = device_diffs(planned or report, None if check else report)
-    if too_many_failed(len(failed), total, params["max_fail_percentage"]):
-        module.fail_json(msg=failure_message(failed, total), **result)
-    for entry in failed:
-        module.warn("%s: %s" % (entry["device"], entry["problem"]))
-    module.exit_json(**result)
+    finish(module, result, len(report["devices"]))
 
 
 if __name__ == "__main__":

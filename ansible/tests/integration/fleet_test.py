@@ -4,14 +4,20 @@
 """The collection end to end: ansible-playbook against three sites on this machine.
 
 Each site is an inventory host with ansible_connection=local and its own simulated fleet
-(quillstone-devsim --devices N on its own loopback ports, its own state folder and log). The
-runs: check with diff (changes shown, nothing written, no secret shown), apply (changed, the
-devices hold the options), the same apply again (not changed, no restart), and a site with a
-device that refuses an option (that site fails naming it, the others complete), and an
-unknown option name (the task fails with the CLI's file:line:column, nothing is sent).
+(quillstone-devsim --devices N on its own loopback ports, its own state folder and log); one
+site lists its devices as dicts from the inventory, each with its own wifiip and one with its
+own passphrase. The runs: check with diff (changes shown, nothing written, no secret shown),
+apply (changed, the devices hold the options), the same apply again (not changed, no
+restart), device_info reading every site back (values per device, secrets masked unless
+asked, nothing written, in check mode too), a site with a device that refuses an option (that
+site fails naming it, the others complete), an unknown option name (the task fails with the
+CLI's file:line:column, nothing is sent), a wrong argument (its message unmangled, no secret
+shown with -vvv), a wrong cli_path, and the deprecated name of the failure limit.
 
 Exit 0 when every step passed, 1 on the first failed step, 77 (skipped) when ansible-core is
-not installed. --timing also runs the same three steps for one site alone and prints both.
+not installed. --timing also runs check, apply and the same apply again for one site of three
+devices alone and for one site of nine (as many as the three sites together), and prints the
+times and their ratios.
 """
 
 from __future__ import absolute_import, division, print_function
@@ -21,6 +27,7 @@ import json
 import os
 import random
 import re
+import resource
 import select
 import shutil
 import socket
@@ -32,7 +39,11 @@ import time
 SKIPPED = 77
 DEVICES_PER_SITE = 3
 SECRET = "Tr0ub4dor-Secret"
+DEVICE_SECRET = "Corr3ct-Horse-Battery"
 OPTIONS = {"WIFI": "1", "SSID": "Office", "wifidhcp": "0", "WPAPSK": SECRET}
+# The site whose devices come from the inventory as dicts with options of their own.
+DICT_SITE = "site-c"
+INFO_NAMES = ["WIFI", "SSID", "wifidhcp", "WPAPSK", "wifiip"]
 HERE = os.path.dirname(os.path.abspath(__file__))
 COLLECTION = os.path.dirname(os.path.dirname(HERE))
 STARTUP_SECONDS = 10
@@ -84,7 +95,10 @@ class Fleet(object):
             ready, _, _ = select.select([self.process.stdout], [], [], STARTUP_SECONDS)
             line = self.process.stdout.readline() if ready else ""
             if "listening on" in line:
-                self.devices = ["tcp:127.0.0.1:%d" % port for port in range(base, base + count)]
+                self.ports = list(range(base, base + count))
+                self.devices = ["tcp:127.0.0.1:%d" % port for port in self.ports]
+                self.entries = list(self.devices)
+                self.wanted = [dict(OPTIONS) for _ in self.ports]
                 return
             self.stop()  # lost a race for a port: another block
         raise StepFailed("quillstone-devsim did not start for " + name)
@@ -107,12 +121,23 @@ class Fleet(object):
     def restarts(self):
         return [line for line in self.log_lines() if "event=restart" in line]
 
-    def stores(self):
-        contents = []
-        for name in sorted(os.listdir(self.state)):
-            with open(os.path.join(self.state, name)) as store:
-                contents.append(store.read())
-        return contents
+    def give_own_options(self):
+        """The devices as dicts, as a playbook builds them from inventory variables: each its
+        own wifiip, the first its own passphrase."""
+        self.entries = []
+        for index, device in enumerate(self.devices):
+            own = {"wifiip": "10.3.0.%d" % (index + 1)}
+            if index == 0:
+                own["WPAPSK"] = DEVICE_SECRET
+            self.entries.append({"device": device, "options": own})
+            self.wanted[index].update(own)
+
+    def store(self, index):
+        path = os.path.join(self.state, "device-%d.state" % self.ports[index])
+        if not os.path.exists(path):
+            return ""
+        with open(path) as store:
+            return store.read()
 
 
 class Playbook(object):
@@ -151,20 +176,33 @@ class Playbook(object):
         for name, devices in sites.items():
             hosts[name] = dict(ansible_connection="local",
                                ansible_python_interpreter=sys.executable,
-                               site_devices=devices)
+                               site_devices=devices,
+                               site_device_count=len(devices))
         inventory = {"sites": {"hosts": hosts,
                                "vars": {"site_options": OPTIONS, "quillstone_cli": self.cli}}}
         with open(self.inventory, "w") as out:
             json.dump(inventory, out)
 
-    def run(self, *arguments):
+    def run(self, *arguments, **keywords):
+        """Exit code, output, and (seconds, CPU seconds of ansible and the CLI) of one run."""
+        playbook = os.path.join(HERE, keywords.get("playbook", "site.yml"))
         started = time.monotonic()
+        cpu = cpu_seconds()
         done = subprocess.run(
-            ["ansible-playbook", "-i", self.inventory, os.path.join(HERE, "site.yml")] +
-            list(arguments), env=self.environment, stdout=subprocess.PIPE,
+            ["ansible-playbook", "-i", self.inventory, playbook] + list(arguments),
+            env=self.environment, stdout=subprocess.PIPE,
             stderr=subprocess.STDOUT, universal_newlines=True, timeout=PLAYBOOK_SECONDS,
             check=False)
-        return done.returncode, done.stdout, time.monotonic() - started
+        return (done.returncode, done.stdout,
+                (time.monotonic() - started, cpu_seconds() - cpu))
+
+
+def cpu_seconds():
+    """CPU time of the finished child processes: ansible-playbook, its workers, the modules and
+    quillstone-cli (the simulators still run, so they do not count). Less noisy than the
+    wall clock on a shared machine."""
+    used = resource.getrusage(resource.RUSAGE_CHILDREN)
+    return used.ru_utime + used.ru_stime
 
 
 def recap(output):
@@ -181,6 +219,11 @@ def expect_recap(output, expected, step):
     found = recap(output)
     expect(found == expected, "%s: the recap is %s, expected %s\n%s" %
            (step, found, expected, output))
+
+
+def expect_no_secret(output, step):
+    for secret in (SECRET, DEVICE_SECRET):
+        expect(secret not in output, "%s: the output shows a secret value\n%s" % (step, output))
 
 
 def steps(playbook, fleets, timings, prefix):
@@ -200,17 +243,19 @@ def steps(playbook, fleets, timings, prefix):
         expect(fleet.restarts() == [], "check: a device restarted")
     expect("+SSID=Office" in output and "+WPAPSK=********" in output,
            "check: the diff does not show the options\n" + output)
-    expect(SECRET not in output, "check: the diff shows the secret value\n" + output)
+    expect_no_secret(output, "check")
 
     rc, output, timings[prefix + "apply"] = playbook.run("--diff", *limit)
     expect(rc == 0, "apply: ansible-playbook ended with %d\n%s" % (rc, output))
     expect_recap(output, changed, "apply")
-    expect(SECRET not in output, "apply: the diff shows the secret value\n" + output)
+    expect_no_secret(output, "apply")
     for name, fleet in fleets.items():
-        for store in fleet.stores():
-            for option, value in OPTIONS.items():
+        for index, wanted in enumerate(fleet.wanted):
+            store = fleet.store(index)
+            for option, value in wanted.items():
                 expect("\n%s=%s\n" % (option, value) in store,
-                       "apply: %s does not hold %s=%s:\n%s" % (name, option, value, store))
+                       "apply: %s device %d does not hold %s=%s:\n%s" %
+                       (name, index, option, value, store))
         expect(len(fleet.restarts()) == len(fleet.devices),
                "apply: %s restarted %d times" % (name, len(fleet.restarts())))
 
@@ -250,8 +295,83 @@ def bad_input(playbook, fleet):
     expect(rc != 0, "bad input: ansible-playbook succeeded\n" + output)
     expect("options:5:1: unknown option name 'SIDD'" in output,
            "bad input: no place and reason in\n" + output)
-    expect(SECRET not in output, "bad input: the output shows the secret value\n" + output)
+    expect_no_secret(output, "bad input")
     expect(len(fleet.log_lines()) == commands, "bad input: the devices were contacted")
+
+
+def device_info(playbook, fleets):
+    """device_info reads every site back: the values per device, secrets masked unless asked,
+    nothing written, the same in check mode."""
+    names = sorted(fleets)
+    writes = dict((name, len(fleet.writes())) for name, fleet in fleets.items())
+    # A device fails the read of an option it does not hold: wifiip only where it was given.
+    read, expected, passphrases = {}, {}, {}
+    for name, fleet in fleets.items():
+        read[name] = [option for option in INFO_NAMES if option in fleet.wanted[0]]
+        expected[name] = {}
+        for device, wanted in zip(fleet.devices, fleet.wanted):
+            expected[name][device] = dict((option, wanted[option]) for option in read[name])
+            expected[name][device]["WPAPSK"] = "********"
+            passphrases[device] = wanted["WPAPSK"]
+    variables = json.dumps(dict(names=read, expected=expected, passphrases=passphrases))
+    for arguments in ([], ["--check"]):
+        rc, output, _ = playbook.run("-v", "--limit", ",".join(names), "-e", variables,
+                                     *arguments, playbook="info.yml")
+        expect(rc == 0, "info %s: ansible-playbook ended with %d\n%s" % (arguments, rc, output))
+        expect_recap(output, dict((name, dict(ok=4, changed=0, failed=0)) for name in names),
+                     "info %s" % arguments)
+        expect_no_secret(output, "info")
+        expect('"WPAPSK": "********"' in output, "info: no masked passphrase in\n" + output)
+    for name, fleet in fleets.items():
+        expect(len(fleet.writes()) == writes[name], "info: %s got writes" % name)
+
+
+def wrong_arguments(playbook, fleet):
+    """A wrong argument fails with Ansible's message unmangled (WIFI's "1" is no secret) and no
+    secret shown even with -vvv; a wrong cli_path names the path tried; nothing is sent."""
+    commands = len(fleet.log_lines())
+    first = fleet.devices[0]
+    cases = [
+        ({"site_jobs": "many"}, "argument 'jobs' is of type"),
+        ({"site_devices": [first, {"device": first, "options": {"WPAPSK": DEVICE_SECRET}}]},
+         "quillstone-cli: devices[1]: device %s is listed already at devices[0]" % first),
+        ({"site_devices": [{"device": first, "options": {"wifiipp": "10.0.0.1"}}]},
+         "devices[0].options: unknown option name 'wifiipp'"),
+        ({"quillstone_cli": "/nowhere/bin/quillstone-cli"},
+         "quillstone-cli not found at /nowhere/bin/quillstone-cli (set cli_path or install the "
+         "package)"),
+    ]
+    for variables, message in cases:
+        rc, output, _ = playbook.run("-vvv", "--limit", "site-a", "-e", json.dumps(variables))
+        expect(rc != 0, "wrong %s: ansible-playbook succeeded\n%s" % (variables, output))
+        shown = [line for line in output.splitlines() if line.strip().startswith('"msg": ')]
+        expect(shown and message in shown[-1] and "*" not in shown[-1],
+               "wrong %s: not the message %r in\n%s" % (variables, message, output))
+        expect('"WIFI": "1"' in output, "wrong %s: the invocation hides WIFI's value\n%s" %
+               (variables, output))
+        expect_no_secret(output, "wrong %s" % variables)
+    expect(len(fleet.log_lines()) == commands, "wrong arguments: the devices were contacted")
+
+
+def deprecated_limit(playbook):
+    """The failure limit's old name still works, with Ansible's deprecation warning."""
+    rc, output, _ = playbook.run("--check", "--limit", "site-a", playbook="deprecated.yml")
+    expect(rc == 0, "deprecated: ansible-playbook ended with %d\n%s" % (rc, output))
+    expect("[DEPRECATION WARNING]: Alias 'max_fail_percentage' is deprecated" in output,
+           "deprecated: no deprecation warning in\n" + output)
+
+
+def ratio_lines(timings, alone):
+    lines = []
+    for what in ("check", "apply", "again"):
+        wall, cpu = timings[what]
+        line = "%-6s three sites %.2f s (CPU %.2f s)" % (what, wall, cpu)
+        for name in alone:
+            alone_wall, alone_cpu = timings["%s %s" % (name, what)]
+            line += "; %s %.2f s (CPU %.2f s), ratio %.2f (CPU %.2f)" % (
+                name, alone_wall, alone_cpu, wall / alone_wall, cpu / alone_cpu)
+        lines.append(line)
+    return lines
 
 
 def main():
@@ -276,26 +396,39 @@ def main():
     timings = {}
     try:
         fleets = dict((name, fleet(name)) for name in ("site-a", "site-b", "site-c"))
+        fleets[DICT_SITE].give_own_options()
         refusing = fleet("refusing", 1, ["--refuse", "SSID:2"])
-        sites = dict((name, site.devices) for name, site in fleets.items())
-        alone = {"alone": fleet("alone")} if arguments.timing else {}
+        # For the timing: one site as large as each of the three, one as large as all three.
+        alone = dict((name, fleet(name, count)) for name, count in
+                     (("one site of 3", DEVICES_PER_SITE), ("one site of 9", 3 * DEVICES_PER_SITE))
+                     if arguments.timing)
+        sites = dict((name, site.entries) for name, site in fleets.items())
         playbook = Playbook(folder, os.path.abspath(arguments.cli),
-                            dict(sites, **dict((name, site.devices)
+                            dict(sites, **dict((name.replace(" ", "-"), site.entries)
                                                for name, site in alone.items())))
 
-        steps(playbook, fleets, timings, "")
-        print("passed: check with diff, apply, the same apply again (three sites)")
         if alone:
-            steps(playbook, alone, timings, "alone ")
+            # The first playbook run fills the caches (Python, the collection): not timed.
+            deprecated_limit(playbook)
+        steps(playbook, fleets, timings, "")
+        print("passed: check with diff, apply, the same apply again (three sites, one with "
+              "devices as dicts)")
+        for name in sorted(alone):
+            steps(playbook, {name.replace(" ", "-"): alone[name]}, timings, name + " ")
+        device_info(playbook, fleets)
+        print("passed: device_info reads every site, secrets masked unless asked, nothing "
+              "written, in check mode too")
         refusing_site(playbook, refusing, sites)
         print("passed: a site with a refusing device fails naming it, the others complete")
         bad_input(playbook, fleets["site-a"])
         print("passed: an unknown option name fails with its place, nothing sent")
+        wrong_arguments(playbook, fleets["site-a"])
+        print("passed: a wrong argument and a wrong cli_path fail with their messages unmangled, "
+              "no secret shown")
+        deprecated_limit(playbook)
+        print("passed: the failure limit's old name works and warns")
         expect(os.path.exists(playbook.stub_calls), "the ARP stub was never reached")
-        for what in ("check", "apply", "again"):
-            line = "%-6s three sites %.2f s" % (what, timings[what])
-            if alone:
-                line += ", one site alone %.2f s" % timings["alone " + what]
+        for line in ratio_lines(timings, sorted(alone)):
             print(line)
     except StepFailed as failure:
         print("FAILED: %s\n(the simulators' logs and stores are kept in %s)" % (failure, folder))

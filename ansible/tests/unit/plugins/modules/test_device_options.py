@@ -1,40 +1,36 @@
 # -*- coding: utf-8 -*-
 # Copyright (c) 2026 The Quillstone developers
 # MIT License (see the LICENSE file at the top of the Quillstone sources)
-"""The module's own rules: its arguments, the option file it writes, how it reads the report."""
+"""The module's own rules: its arguments, the files it writes, how it reads the report, and
+whole runs of main() against a stand-in for quillstone-cli."""
 
 from __future__ import absolute_import, division, print_function
 
 __metaclass__ = type
 
-import importlib.util
 import os
 import re
 import unittest
+from unittest import mock
 
 import yaml
 
-# Loaded from its file, so that the tests run with plain unittest as well as under ansible-test.
-_PATH = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "..", "..",
-                     "plugins", "modules", "device_options.py")
-_SPEC = importlib.util.spec_from_file_location("device_options", _PATH)
-device_options = importlib.util.module_from_spec(_SPEC)
-_SPEC.loader.exec_module(device_options)
+from collection import ModuleTestCase, ROOT, device, plugin, report
+
+device_options = plugin("plugins.modules.device_options")
+site_fragment = plugin("plugins.doc_fragments.site")
+
+SECRET = "Tr0ub4dor-Secret"
+OTHER_SECRET = "Corr3ct-Horse"
 
 
 def params(**changes):
     base = dict(cli_path="quillstone-cli", restart="changed", verify=False, verify_timeout=None,
-                jobs=None, show_secrets=False, allow_unknown_options=False, devices=["tcp:10.0.0.1"], devices_file=None,
-                options={"SSID": "x"}, options_file=None, max_fail_percentage=0)
+                jobs=None, show_secrets=False, allow_unknown_options=False,
+                devices=["tcp:10.0.0.1"], devices_file=None, options={"SSID": "x"},
+                options_file=None, max_failed_devices_percentage=0)
     base.update(changes)
     return base
-
-
-def device(name, result="done", written=0, changes=None, option_results=()):
-    entry = dict(device=name, result=result, written=written, unchanged=0, failed=0,
-                 restarted=False, verify="not asked", problem="" if result == "done" else "why",
-                 mismatches=[], optionResults=list(option_results), changeValues=changes or [])
-    return entry
 
 
 class OptionTextTest(unittest.TestCase):
@@ -44,6 +40,7 @@ class OptionTextTest(unittest.TestCase):
             ({"WIFI": 1, "wifimask": 2.5}, "WIFI=1\nwifimask=2.5\n"),
             ({"wifiip": None}, "wifiip=\n"),
             ({"SSID": "a=b c"}, "SSID=a=b c\n"),
+            ({"SIDD": "x"}, "SIDD=x\n"),  # the CLI names it, with its place and the name meant
         ]
         for options, text in cases:
             self.assertEqual(device_options.option_text(options), text)
@@ -52,9 +49,10 @@ class OptionTextTest(unittest.TestCase):
         cases = [
             ({"wifidhcp": False}, "wifidhcp is a boolean"),
             ({"WI=FI": "1"}, "holds '='"),
-            ({"SSID\n": "1"}, "line break"),
+            ({"SSID\n": "1"}, "control character (0x0A"),
             ({"": "1"}, "non-empty text"),
-            ({"SSID": "a\r\nWIFI=0"}, "the value of SSID holds a line break"),
+            ({"SSID": "a\r\nWIFI=0"}, "the value of SSID holds a control character (0x0D"),
+            ({"SSID": "a\tb"}, "the value of SSID holds a control character (0x09 at character 2)"),
             ({"SSID": ["a"]}, "must be text or a number"),
         ]
         for options, message in cases:
@@ -65,33 +63,33 @@ class OptionTextTest(unittest.TestCase):
 
 class CommandTest(unittest.TestCase):
     def test_check_mode_asks_for_the_check_and_neither_restart_nor_verify(self):
-        command = device_options.cli_command(params(verify=True, restart="always"), "/t/o", True)
-        self.assertEqual(command, ["quillstone-cli", "apply", "--json", "--options", "/t/o",
-                                   "--check", "--", "tcp:10.0.0.1"])
+        command = device_options.cli_command("/bin/qc", params(verify=True, restart="always"),
+                                             "/t/o", "/t/d.csv", True)
+        self.assertEqual(command, ["/bin/qc", "apply", "--json", "--options", "/t/o", "--check",
+                                   "--devices", "/t/d.csv"])
 
     def test_apply_passes_every_argument_on(self):
         command = device_options.cli_command(
-            params(verify=True, verify_timeout=5.0, jobs=4, show_secrets=True, restart="never",
-                   allow_unknown_options=True, devices=["-x", "tcp:10.0.0.2"]), "/t/o", False)
-        self.assertEqual(command, ["quillstone-cli", "apply", "--json", "--options", "/t/o",
+            "qc", params(verify=True, verify_timeout=5.0, jobs=4, show_secrets=True,
+                         restart="never", allow_unknown_options=True), "/t/o", "/t/d.csv",
+            False)
+        self.assertEqual(command, ["qc", "apply", "--json", "--options", "/t/o",
                                    "--restart", "never", "--verify", "--verify-timeout", "5.0",
-                                   "--jobs", "4", "--show-secrets", "--allow-unknown-options",
-                                   "--", "-x", "tcp:10.0.0.2"])
+                                   "--show-secrets", "--allow-unknown-options", "--jobs", "4",
+                                   "--devices", "/t/d.csv"])
 
-    def test_a_site_file_replaces_the_device_list(self):
-        command = device_options.cli_command(params(devices=None, devices_file="/s.csv"), "o",
-                                             False)
+    def test_a_site_file_is_passed_as_it_is(self):
+        command = device_options.cli_command("qc", params(devices=None, devices_file="/s.csv"),
+                                             "o", None, False)
         self.assertEqual(command[-2:], ["--devices", "/s.csv"])
-        self.assertNotIn("--", command)
 
 
 class ArgumentTest(unittest.TestCase):
     def test_out_of_range_arguments_are_refused(self):
         cases = [
             (dict(jobs=0), "jobs"),
-            (dict(max_fail_percentage=101), "max_fail_percentage"),
-            (dict(max_fail_percentage=-1), "max_fail_percentage"),
-            (dict(devices=[]), "devices"),
+            (dict(max_failed_devices_percentage=101), "max_failed_devices_percentage"),
+            (dict(max_failed_devices_percentage=-1), "max_failed_devices_percentage"),
             (dict(options={}), "options"),
         ]
         for changes, name in cases:
@@ -100,38 +98,8 @@ class ArgumentTest(unittest.TestCase):
             self.assertTrue(str(raised.exception).startswith(name + ":"))
 
     def test_arguments_in_range_pass(self):
-        device_options.check_arguments(params(jobs=1, max_fail_percentage=100))
+        device_options.check_arguments(params(jobs=1, max_failed_devices_percentage=100))
         device_options.check_arguments(params(devices=None, devices_file="s.csv"))
-
-
-class FailureLimitTest(unittest.TestCase):
-    def test_the_task_fails_when_the_failed_share_exceeds_the_limit(self):
-        cases = [
-            (0, 10, 0, False),
-            (1, 10, 0, True),
-            (1, 10, 10, False),
-            (2, 10, 10, True),
-            (1, 3, 33, True),
-            (1, 3, 34, False),
-            (3, 3, 100, False),
-        ]
-        for failed, total, limit, fails in cases:
-            self.assertEqual(device_options.too_many_failed(failed, total, limit), fails,
-                             (failed, total, limit))
-
-    def test_the_message_names_each_failed_device_and_why(self):
-        report = dict(devices=[device("tcp:a:1"), device("tcp:b:2", "failed")])
-        report["devices"][1]["problem"] = "SSID: refused by the device (twice)"
-        failed = device_options.failed_devices(report)
-        self.assertEqual(device_options.failure_message(failed, 2),
-                         "1 of 2 devices failed: tcp:b:2: SSID: refused by the device (twice)")
-
-    def test_only_done_verified_and_checked_devices_succeeded(self):
-        report = dict(devices=[device("a", result) for result in
-                               ("done", "verified", "checked", "failed", "interrupted",
-                                "not started")])
-        self.assertEqual([entry["device"] for entry in device_options.failed_devices(report)],
-                         ["a", "a", "a"])
 
 
 class ReportTest(unittest.TestCase):
@@ -143,18 +111,6 @@ class ReportTest(unittest.TestCase):
         self.assertTrue(device_options.was_changed(written, False))
         self.assertFalse(device_options.was_changed(quiet, True))
         self.assertTrue(device_options.was_changed(planned, True))
-
-    def test_anything_but_a_report_on_stdout_reads_as_none(self):
-        for stdout in ("", "not json", "[]", '{"devices": 1}'):
-            self.assertIsNone(device_options.parse_report(stdout), stdout)
-        self.assertEqual(device_options.parse_report('{"devices": []}'), dict(devices=[]))
-
-    def test_a_bad_input_message_names_the_options_argument_not_the_temporary_file(self):
-        message = device_options.bad_input_message(
-            "quillstone-cli: /tmp/x/options.ini:2:1: an unknown option name\n", "/tmp/x/options.ini")
-        self.assertEqual(message, "quillstone-cli: options:2:1: an unknown option name")
-        self.assertEqual(device_options.bad_input_message(" site.csv:3:7: bad \n", None),
-                         "site.csv:3:7: bad")
 
 
 class DiffTest(unittest.TestCase):
@@ -181,48 +137,192 @@ class DiffTest(unittest.TestCase):
             after="wifiip=10.0.0.9\n")])
 
 
-class ShownValuesTest(unittest.TestCase):
-    def test_values_the_cli_masks_stay_hidden_even_when_another_option_shares_them(self):
-        options = {"SSID": "Office", "WIFI": "1", "WPAPSK": "Secret1", "Key1Str": "1"}
-        asked = ["SSID=Office", "WIFI=1", "WPAPSK=********", "Key1Str=********"]
-        self.assertEqual(device_options.shown_values(options, asked, False), {"Office"})
+class ModuleRunTest(ModuleTestCase):
+    """main() as Ansible starts it: what the task shows and what the site host logs."""
 
-    def test_numbers_compare_as_their_text(self):
-        self.assertEqual(device_options.shown_values({"WIFI": 1}, ["WIFI=1"], False), {"1"})
+    MODULE = device_options
 
-    def test_show_secrets_shows_every_value(self):
-        options = {"WPAPSK": "Secret1", "SSID": "Office"}
-        self.assertEqual(device_options.shown_values(options, ["WPAPSK=********"], True),
-                         {"Secret1", "Office"})
+    def assert_no_secret(self, run, *secrets):
+        for secret in (SECRET,) + secrets:
+            self.assertNotIn(secret, run.output)
+            self.assertNotIn(secret, " ".join(run.logged))
+
+    def test_a_failed_argument_check_shows_its_message_and_ordinary_values_unmangled(self):
+        options = {"WIFI": "1", "SSID": "Office", "WPAPSK": SECRET}
+        devices = [{"device": "tcp:10.0.0.1", "options": {"wifiip": "10.1.1.1",
+                                                          "Key1Str": OTHER_SECRET}}]
+        cases = [
+            (dict(options=options, options_file="/etc/o.ini", devices=["tcp:10.0.0.1"]),
+             "parameters are mutually exclusive: options|options_file"),
+            (dict(options=options, devices=["tcp:10.0.0.1"], jobs="many"),
+             "argument 'jobs' is of type"),
+            (dict(options=options, devices=devices, devices_file="/etc/site.csv"),
+             "parameters are mutually exclusive: devices|devices_file"),
+            (dict(options=options, devices=devices, verify="sometimes"),
+             "argument 'verify' is of type"),
+        ]
+        for arguments, message in cases:
+            run = self.run_module(**arguments)
+            self.assertTrue(run.result["failed"])
+            self.assertIn(message, run.result["msg"])
+            self.assertNotIn("*", run.result["msg"])
+            self.assert_no_secret(run, OTHER_SECRET)
+            shown = run.result["invocation"]["module_args"]["options"]
+            self.assertEqual((shown["WIFI"], shown["SSID"]), ("1", "Office"))
+
+    def test_a_secret_behind_a_misspelt_or_unknown_name_stays_hidden(self):
+        cases = [{"wpapsk": SECRET}, {"~Custom": SECRET}, {"MyPassphrase": SECRET},
+                 "WIFI=1 WPAPSK=%s" % SECRET, "not a dict %s" % SECRET]
+        for options in cases:
+            run = self.run_module(options=options, options_file="/x", devices=["tcp:a"])
+            self.assertTrue(run.result["failed"], options)
+            self.assert_no_secret(run)
+
+    def test_the_system_log_entry_of_the_call_hides_only_the_secret_values(self):
+        self.cli.answer(stdout=report([device("tcp:10.0.0.1:4370")]))
+        run = self.run_module(options={"WIFI": "1", "WPAPSK": SECRET}, devices=["tcp:10.0.0.1"])
+        self.assertFalse(run.result.get("failed"), run.result)
+        self.assertTrue(any("'WIFI': '1'" in line for line in run.logged), run.logged)
+        self.assert_no_secret(run)
+
+    def test_show_secrets_returns_the_tasks_own_secrets_but_the_log_entry_hides_them(self):
+        self.cli.answer(stdout=report([device("tcp:10.0.0.1:4370", "checked", changes=[
+            dict(name="WPAPSK", before="old", after=SECRET)])], command="check"))
+        for show, after in ((True, SECRET), (False, "VALUE_SPECIFIED_IN_NO_LOG_PARAMETER")):
+            run = self.run_module(check_mode=True, options={"WPAPSK": SECRET},
+                                  devices=["tcp:10.0.0.1"], show_secrets=show)
+            self.assertEqual(run.result["devices"][0]["changes"][0]["after"], after)
+            self.assertNotIn(SECRET, " ".join(run.logged))
+            self.assertEqual("--show-secrets" in self.cli.record()["arguments"], show)
+
+    def test_no_value_reaches_the_command_line_and_the_files_are_private_and_removed(self):
+        self.cli.answer(stdout=report([device("tcp:10.0.0.1:4370", written=2),
+                                       device("serial:COM1,device=2,baud=115200")]))
+        devices = [{"device": "tcp:10.0.0.1", "options": {"wifiip": "10.1.1.1",
+                                                          "WPAPSK": OTHER_SECRET}},
+                   "serial:COM1,device=2"]
+        run = self.run_module(options={"SSID": "Office", "WPAPSK": SECRET}, devices=devices)
+        self.assertTrue(run.result["changed"], run.result)
+        record = self.cli.record()
+        self.assertNotIn(SECRET, " ".join(record["arguments"]))
+        self.assertNotIn("10.1.1.1", " ".join(record["arguments"]))
+        files = record["files"]
+        self.assertEqual(files["--options"]["text"], "SSID=Office\nWPAPSK=%s\n" % SECRET)
+        self.assertEqual(files["--devices"]["text"],
+                         '"device","wifiip","WPAPSK"\n'
+                         '"tcp:10.0.0.1","10.1.1.1","%s"\n'
+                         '"serial:COM1,device=2","",""\n' % OTHER_SECRET)
+        for given in files.values():
+            self.assertEqual(given["mode"], 0o600)
+            self.assertFalse(os.path.exists(given["path"]))
+        self.assert_no_secret(run, OTHER_SECRET)
+
+    def test_the_clis_message_names_the_entry_of_devices_not_the_temporary_file(self):
+        # The module writes the list to devices.csv in the task's temporary folder.
+        csv_path = os.path.join(self.folder, "devices.csv")
+        self.cli.answer(rc=2, stderr=(
+            "quillstone-cli: %s:3:1: device tcp:10.0.0.1:4370 is listed already at %s:2\n"
+            "Nothing was sent to any device.\n" % (csv_path, csv_path)))
+        run = self.run_module(options={"SSID": "x"},
+                              devices=["tcp:10.0.0.1", "tcp:10.0.0.1:4370"])
+        self.assertEqual(self.cli.record()["files"]["--devices"]["path"], csv_path)
+        self.assertEqual(run.result["msg"],
+                         "quillstone-cli: devices[1]: device tcp:10.0.0.1:4370 is listed "
+                         "already at devices[0]\nNothing was sent to any device.")
+
+    def test_a_wrong_cli_path_names_the_path_tried(self):
+        not_executable = os.path.join(self.folder, "plain-file")
+        open(not_executable, "w").close()
+        cases = [
+            ("/nowhere/bin/quillstone-cli",
+             "quillstone-cli not found at /nowhere/bin/quillstone-cli (set cli_path or install "
+             "the package)"),
+            (not_executable, "quillstone-cli at %s is not an executable file (set cli_path or "
+                             "install the package)" % not_executable),
+            (self.folder, "quillstone-cli at %s is not an executable file (set cli_path or "
+                          "install the package)" % self.folder),
+        ]
+        for path, message in cases:
+            run = self.run_module(cli_path=path, options={"SSID": "x"}, devices=["tcp:a"])
+            self.assertEqual(run.result["msg"], message)
+
+    def test_a_cli_name_not_on_path_names_the_search_path(self):
+        with mock.patch.dict(os.environ, PATH="/nowhere/a:/nowhere/b"):
+            run = self.run_module(cli_path="quillstone-cli-missing", options={"SSID": "x"},
+                                  devices=["tcp:a"])
+        self.assertTrue(run.result["msg"].startswith(
+            "quillstone-cli not found at quillstone-cli-missing on PATH /nowhere/a:/nowhere/b"),
+            run.result["msg"])
+        self.assertTrue(run.result["msg"].endswith("(set cli_path or install the package)"))
+
+    def test_the_old_name_of_the_failure_limit_works_and_is_deprecated(self):
+        self.cli.answer(rc=1, stdout=report([device("tcp:a:1"), device("tcp:b:1", "failed"),
+                                             device("tcp:c:1"), device("tcp:d:1")]))
+        for name, limit, fails in [("max_fail_percentage", 25, False),
+                                   ("max_fail_percentage", 24, True),
+                                   ("max_failed_devices_percentage", 25, False)]:
+            run = self.run_module(options={"SSID": "x"}, devices=["tcp:a"], **{name: limit})
+            self.assertEqual(bool(run.result.get("failed")), fails, (name, limit))
+            deprecations = run.result.get("deprecations", [])
+            if name == "max_fail_percentage":
+                self.assertEqual(len(deprecations), 1)
+                self.assertIn("max_fail_percentage", deprecations[0]["msg"])
+                self.assertEqual(deprecations[0]["collection_name"], "quillstone.fleet")
+                self.assertEqual(deprecations[0]["version"], "1.0.0")
+            else:
+                self.assertEqual(deprecations, [])
+
+
+def documented_options(module):
+    """The module's options as ansible-doc shows them, the shared fragment included."""
+    documentation = yaml.safe_load(module.DOCUMENTATION)
+    options = {}
+    if "quillstone.fleet.site" in documentation.get("extends_documentation_fragment", []):
+        options.update(yaml.safe_load(site_fragment.ModuleDocFragment.DOCUMENTATION)["options"])
+    options.update(documentation["options"])
+    return options
+
+
+def readme_tasks():
+    with open(os.path.join(ROOT, "README.md")) as text:
+        blocks = re.findall(r"```yaml\n(.*?)```", text.read(), re.DOTALL)
+    return [task for block in blocks for play in (yaml.safe_load(block) or [])
+            if isinstance(play, dict) for task in play.get("tasks", [])]
 
 
 class DocumentationTest(unittest.TestCase):
-    """What ansible-doc shows matches what the module takes."""
+    """What ansible-doc shows matches what the modules take."""
 
-    def test_every_argument_is_documented_with_its_type_default_and_choices(self):
-        documented = yaml.safe_load(device_options.DOCUMENTATION)["options"]
-        self.assertEqual(sorted(documented), sorted(device_options.ARGUMENT_SPEC))
-        for name, rules in device_options.ARGUMENT_SPEC.items():
-            doc = documented[name]
-            for key in ("type", "default", "choices", "elements"):
-                self.assertEqual(doc.get(key), rules.get(key), "%s: %s" % (name, key))
+    MODULES = [device_options, plugin("plugins.modules.device_info")]
 
-    def test_the_readmes_playbooks_use_only_arguments_the_module_takes(self):
-        readme = os.path.join(os.path.dirname(_PATH), "..", "..", "README.md")
-        with open(readme) as text:
-            blocks = re.findall(r"```yaml\n(.*?)```", text.read(), re.DOTALL)
-        tasks = [task for block in blocks for play in (yaml.safe_load(block) or [])
-                 if isinstance(play, dict) for task in play.get("tasks", [])]
-        tasks += yaml.safe_load(device_options.EXAMPLES)
-        used = [task["quillstone.fleet.device_options"] for task in tasks]
-        self.assertGreaterEqual(len(used), 6)
-        for arguments in used:
-            self.assertLessEqual(set(arguments), set(device_options.ARGUMENT_SPEC), arguments)
+    def test_every_argument_is_documented_with_its_type_default_choices_and_aliases(self):
+        for module in self.MODULES:
+            documented = documented_options(module)
+            self.assertEqual(sorted(documented), sorted(module.ARGUMENT_SPEC), module.__name__)
+            for name, rules in module.ARGUMENT_SPEC.items():
+                doc = documented[name]
+                for key in ("type", "default", "choices", "elements", "aliases", "required"):
+                    self.assertEqual(doc.get(key), rules.get(key),
+                                     "%s %s: %s" % (module.__name__, name, key))
+
+    def test_the_readmes_playbooks_and_examples_use_only_arguments_the_modules_take(self):
+        used = 0
+        tasks = readme_tasks()
+        for module in self.MODULES:
+            tasks += yaml.safe_load(module.EXAMPLES)
+        for task in tasks:
+            for module in self.MODULES:
+                arguments = task.get("quillstone.fleet." + module.__name__.rsplit(".", 1)[1])
+                if arguments is None:
+                    continue
+                used += 1
+                self.assertLessEqual(set(arguments), set(module.ARGUMENT_SPEC), arguments)
+        self.assertGreaterEqual(used, 10)
 
     def test_examples_and_return_are_yaml(self):
-        examples = yaml.safe_load(device_options.EXAMPLES)
-        self.assertTrue(all("quillstone.fleet.device_options" in task for task in examples))
-        self.assertIn("devices", yaml.safe_load(device_options.RETURN))
+        for module in self.MODULES:
+            self.assertTrue(yaml.safe_load(module.EXAMPLES))
+            self.assertIn("devices", yaml.safe_load(module.RETURN))
 
 
 if __name__ == "__main__":
