@@ -10,7 +10,7 @@ std::string ChooseSettingsDirectory(const std::string& programDirectory,
   if (userDirectory.empty() || FolderAcceptsNewFiles(programDirectory)) return programDirectory;
   // A folder that cannot be made still is the one used: the first write then names the file
   // it could not write, which is what the user has to look at.
-  CreateFolderPath(userDirectory);
+  if (CreateFolderPath(userDirectory)) MakeFolderPrivate(userDirectory);
   for (const std::string& name : fileNames) {
     std::string existing;
     if (detail::ReadWholeFile(userDirectory + name, existing) != detail::FileReadStatus::kMissing) {

@@ -26,8 +26,14 @@ std::string UserSettingsDirectory();
 // true when it exists as a folder afterwards.
 bool CreateFolderPath(const std::string& folder);
 
+// Takes group and other access away from `folder` (UTF-8, ending with the separator) where the
+// system has modes and the user owns it; true when it is the user's alone afterwards. On
+// Windows the folder in the user's profile inherits the profile's private access list.
+bool MakeFolderPrivate(const std::string& folder);
+
 // The folder of the settings files, chosen once at start: `programDirectory` when a new file
-// can be made in it (or no user folder is known), else `userDirectory`, created when missing.
+// can be made in it (or no user folder is known), else `userDirectory`, created when missing
+// and made private (it holds the Wi-Fi passphrase; new files in it are the user's alone).
 // There, each of `fileNames` that does not exist yet starts as a copy of the program folder's
 // file of that name, if any, so that settings an administrator ships are the starting values.
 std::string ChooseSettingsDirectory(const std::string& programDirectory,

@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <optional>
 #include <string>
 
 #include "platform/FileReplace.h"
@@ -29,17 +30,36 @@ bool WriteAll(int fd, std::string_view content) {
   return true;
 }
 
+// The permissions the file at `path` is to have; nothing when the umask decides.
+std::optional<mode_t> ModeFor(const std::string& path) {
+  struct stat status {};
+  // The replacement keeps the permissions of the file it replaces, exactly: the umask neither
+  // narrows them nor is there anything that would widen them.
+  if (::stat(path.c_str(), &status) == 0) return status.st_mode & 0777;
+  // A new file is no more open than its folder: in a folder only its owner may enter (the
+  // per-user settings folder, which holds the Wi-Fi passphrase) it is the owner's alone.
+  // Elsewhere, a program folder the user keeps the settings in, the user's umask decides.
+  if (::stat(FolderOf(path).c_str(), &status) == 0 && (status.st_mode & 077) == 0) return 0600;
+  return std::nullopt;
+}
+
 // A fresh file beside `path`, named after it so that a leftover is recognisable.
 int CreateTemporaryBeside(const std::string& path, std::string& temporaryPath) {
   static std::atomic<unsigned> sequence{0};
-  struct stat existing {};
-  // The replacement keeps the permissions of the file it replaces.
-  const mode_t mode = ::stat(path.c_str(), &existing) == 0 ? (existing.st_mode & 07777) : 0666;
+  const std::optional<mode_t> mode = ModeFor(path);
   for (int attempt = 0; attempt < 100; ++attempt) {
     temporaryPath =
         path + "." + std::to_string(::getpid()) + "." + std::to_string(sequence++) + ".tmp";
-    const int fd = ::open(temporaryPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
-    if (fd >= 0 || errno != EEXIST) return fd;
+    // Made private at first, so that no other user can open it before its mode is set.
+    const int fd = ::open(temporaryPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
+                          mode ? mode_t{0600} : mode_t{0666});
+    if (fd < 0 && errno == EEXIST) continue;
+    if (fd >= 0 && mode && ::fchmod(fd, *mode) != 0) {
+      ::close(fd);
+      ::unlink(temporaryPath.c_str());
+      return -1;
+    }
+    return fd;
   }
   return -1;
 }

@@ -49,4 +49,16 @@ bool CreateFolderPath(const std::string& folder) {
   return ::stat(folder.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
 }
 
+bool MakeFolderPrivate(const std::string& folder) {
+  std::string path = folder;
+  while (path.size() > 1 && path.back() == '/') path.pop_back();
+  struct stat status {};
+  // lstat of the name without its separator: a link is left as it is, and so is a folder of
+  // someone else's.
+  if (::lstat(path.c_str(), &status) != 0 || !S_ISDIR(status.st_mode)) return false;
+  if ((status.st_mode & 077) == 0) return true;
+  if (status.st_uid != ::geteuid()) return false;
+  return ::chmod(path.c_str(), status.st_mode & 0700) == 0;
+}
+
 }  // namespace quillstone

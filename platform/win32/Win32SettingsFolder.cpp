@@ -41,4 +41,11 @@ bool CreateFolderPath(const std::string& folder) {
   return std::filesystem::is_directory(path, error);
 }
 
+bool MakeFolderPrivate(const std::string& folder) {
+  // The roaming application data's access list already keeps other users out; a new folder
+  // in it inherits that list.
+  std::error_code error;
+  return std::filesystem::is_directory(std::filesystem::path(win32::WideFromUtf8(folder)), error);
+}
+
 }  // namespace quillstone

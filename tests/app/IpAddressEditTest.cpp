@@ -5,8 +5,11 @@
 
 #include <QHBoxLayout>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QSignalSpy>
+#include <QTimer>
 #include <memory>
 #include <optional>
 #include <string>
@@ -15,6 +18,7 @@
 #include <vector>
 
 #include "app/IpAddressEdit.h"
+#include "app/SingleLineEdits.h"
 #include "app/WidgetState.h"
 #include "tests/support/GuiTestSupport.h"
 
@@ -299,7 +303,7 @@ void PrintTo(const TypingCase& c, std::ostream* out) {
 class IpAddressTypingTest : public IpAddressEntry,
                             public ::testing::TestWithParam<std::tuple<TypingCase, Input>> {};
 
-TEST_P(IpAddressTypingTest, ThirdDigitOrOneTheOctetCannotTakeMovesOn) {
+TEST_P(IpAddressTypingTest, ThirdDigitOrOneAFullOctetCannotTakeMovesOnAndAbove255IsHeld) {
   const auto& [c, input] = GetParam();
   Show();
   edit->field(c.field)->setFocus(Qt::TabFocusReason);
@@ -321,9 +325,10 @@ INSTANTIATE_TEST_SUITE_P(
             TypingCase{0, "192168001001", "192.168.1.1", 3},
             TypingCase{0, "192.168.001.9", "192.168.1.9", 3}, TypingCase{0, "10..3", "10.0.3.0", 2},
             TypingCase{0, "255255255255", "255.255.255.255", 3},
-            TypingCase{0, "256", "25.6.0.0", 1}, TypingCase{0, "300", "30.0.0.0", 1},
-            TypingCase{1, "260", "0.26.0.0", 2}, TypingCase{0, "99999", "99.99.9.0", 2},
-            TypingCase{0, "2a5-6", "25.6.0.0", 1}, TypingCase{0, "25 5", "255.0.0.0", 1},
+            TypingCase{0, "256", "255.0.0.0", 0}, TypingCase{0, "300", "255.0.0.0", 0},
+            TypingCase{1, "260", "0.255.0.0", 1}, TypingCase{0, "99999", "99.0.0.0", 0},
+            TypingCase{0, "2a5-6", "255.0.0.0", 0}, TypingCase{0, "256.7", "255.7.0.0", 1},
+            TypingCase{0, "2567", "7.0.0.0", 0}, TypingCase{0, "25 5", "255.0.0.0", 1},
             TypingCase{0, "0001", "0.1.0.0", 1}, TypingCase{0, "10.20.3", "10.20.3.0", 2},
             TypingCase{0, "1.2.3.4.5", "1.2.3.45", 3}, TypingCase{2, "1234", "0.0.123.4", 3},
             TypingCase{3, "2555", "0.0.0.255", 3}, TypingCase{3, "9.9", "0.0.0.99", 3}),
@@ -372,7 +377,62 @@ INSTANTIATE_TEST_SUITE_P(
                       NavigationCase{1, 2, Qt::Key_Backspace, "field 1", 1, "192.18.1.9"},
                       NavigationCase{0, 0, Qt::Key_Backspace, "field 0", 0, "192.168.1.9"},
                       NavigationCase{2, 0, Qt::Key_Left, "field 1", 3, "192.168.1.9"},
-                      NavigationCase{1, 2, Qt::Key_Left, "field 1", 1, "192.168.1.9"}));
+                      NavigationCase{1, 2, Qt::Key_Left, "field 1", 1, "192.168.1.9"},
+                      NavigationCase{0, 3, Qt::Key_Delete, "field 1", 0, "192.168.1.9"},
+                      NavigationCase{2, 1, Qt::Key_Delete, "field 3", 0, "192.168.1.9"},
+                      NavigationCase{1, 0, Qt::Key_Delete, "field 1", 0, "192.68.1.9"},
+                      NavigationCase{3, 1, Qt::Key_Delete, "field 3", 1, "192.168.1.9"}));
+
+// Keys typed from field 0 of a cleared control, then Backspace or Delete pressed.
+struct ErasingCase {
+  const char* typed;
+  std::vector<Qt::Key> keys;
+  const char* text;
+  const char* focus;
+  int cursor;
+};
+void PrintTo(const ErasingCase& c, std::ostream* out) {
+  *out << '"' << c.typed << "\" then " << c.keys.size() << " keys from " << KeyName(c.keys[0]);
+}
+
+class IpAddressErasingTest : public IpAddressEntry, public ::testing::TestWithParam<ErasingCase> {};
+
+TEST_P(IpAddressErasingTest, BackspaceFromAnEmptyOctetGoesBackAndDeleteFromItsEndGoesOn) {
+  const ErasingCase& c = GetParam();
+  Show();
+  edit->field(0)->setFocus(Qt::TabFocusReason);
+  TypeKeys(c.typed);
+  for (const Qt::Key key : c.keys) QTest::keyClick(QApplication::focusWidget(), key);
+  EXPECT_EQ(FocusPlace(), c.focus);
+  EXPECT_EQ(qobject_cast<QLineEdit*>(QApplication::focusWidget())->cursorPosition(), c.cursor);
+  EXPECT_EQ(edit->text().toStdString(), c.text);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, IpAddressErasingTest,
+    ::testing::Values(
+        // The third digit moved on to an octet showing its 0: one Backspace goes back.
+        ErasingCase{"192", {Qt::Key_Backspace}, "192.0.0.0", "field 0", 3},
+        ErasingCase{"192", {Qt::Key_Backspace, Qt::Key_Backspace}, "19.0.0.0", "field 0", 2},
+        ErasingCase{"10.", {Qt::Key_Backspace, Qt::Key_Backspace}, "1.0.0.0", "field 0", 1},
+        ErasingCase{"10.20.3", {Qt::Key_Backspace, Qt::Key_Backspace}, "10.20.0.0", "field 1", 2},
+        ErasingCase{"10.20.3",
+                    {Qt::Key_Backspace, Qt::Key_Backspace, Qt::Key_Backspace, Qt::Key_Backspace},
+                    "10.0.0.0",
+                    "field 1",
+                    0},
+        ErasingCase{"1.2", {Qt::Key_Left, Qt::Key_Left, Qt::Key_Delete}, "1.2.0.0", "field 1", 0},
+        ErasingCase{"1.2",
+                    {Qt::Key_Left, Qt::Key_Left, Qt::Key_Left, Qt::Key_Delete, Qt::Key_Delete},
+                    "0.2.0.0",
+                    "field 1",
+                    0},
+        ErasingCase{"1.2",
+                    {Qt::Key_Left, Qt::Key_Left, Qt::Key_Left, Qt::Key_Delete, Qt::Key_Delete,
+                     Qt::Key_Delete},
+                    "0.0.0.0",
+                    "field 1",
+                    0}));
 
 struct TabCase {
   const char* from;  // "before", "after" or "field N" (clicked into)
@@ -416,42 +476,270 @@ TEST(IpAddressTabWalk, TabAndShiftTabStopOnceAtTheControl) {
   EXPECT_EQ(TabWalk(walk.before, 60, true), (std::vector<std::string>{"after", "edit"}));
 }
 
+// How the clipboard's text reaches the focused field: Ctrl+V, Paste in the field's context
+// menu (opened by its menu event, the item clicked), or dropped on the field as a drag of text.
+enum class Road { CtrlV, Menu, Drop };
+void PrintTo(Road road, std::ostream* out) {
+  *out << (road == Road::CtrlV ? "Ctrl+V" : road == Road::Menu ? "menu" : "drop");
+}
+
+// Opens the context menu of `field` as a right click does and clicks its item `name` ("edit-
+// paste", "select-all"); false when the menu or the item did not show. The window is active
+// again afterwards, as a window manager makes it when the menu closes.
+bool ClickMenuItem(QLineEdit* field, const QString& name) {
+  bool clicked = false;
+  QTimer::singleShot(0, field, [&clicked, name] {
+    auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    if (menu == nullptr) return;
+    QAction* item = menu->findChild<QAction*>(name);
+    if (item == nullptr || !item->isEnabled()) {
+      menu->close();
+      return;
+    }
+    QTest::mouseClick(menu, Qt::LeftButton, Qt::NoModifier, menu->actionGeometry(item).center());
+    clicked = true;
+  });
+  const QPoint at = field->rect().center();
+  QContextMenuEvent event(QContextMenuEvent::Mouse, at, field->mapToGlobal(at));
+  QApplication::sendEvent(field, &event);
+
+  ShowActive(*field->window());
+  return clicked;
+}
+
+void DropText(QLineEdit* field, const QString& text) {
+  QMimeData data;
+  data.setText(text);
+  const QPointF at = field->rect().center();
+  QDragEnterEvent enter(at.toPoint(), Qt::CopyAction | Qt::MoveAction, &data, Qt::LeftButton,
+                        Qt::NoModifier);
+  QApplication::sendEvent(field, &enter);
+  QDragMoveEvent move(at.toPoint(), Qt::CopyAction | Qt::MoveAction, &data, Qt::LeftButton,
+                      Qt::NoModifier);
+  QApplication::sendEvent(field, &move);
+  ASSERT_TRUE(move.isAccepted()) << "the field refuses the drag";
+  QDropEvent drop(at, Qt::CopyAction | Qt::MoveAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(field, &drop);
+  EXPECT_TRUE(drop.isAccepted());
+  EXPECT_EQ(drop.dropAction(), Qt::CopyAction) << "a drop never takes the text from its source";
+}
+
+void PasteBy(Road road, const QString& text) {
+  auto* field = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+  ASSERT_NE(field, nullptr);
+  switch (road) {
+    case Road::CtrlV:
+      PasteKeys(text);
+      break;
+    case Road::Menu:
+      QGuiApplication::clipboard()->setText(text);
+      ASSERT_TRUE(ClickMenuItem(field, QStringLiteral("edit-paste")));
+      break;
+    case Road::Drop:
+      DropText(field, text);
+      break;
+  }
+}
+
 struct PasteCase {
-  int field;
+  int field;  // entered as Tab enters it: its number selected
   const char* clipboard;
   const char* text;
   const char* focus;
+  bool notice;  // the user is told that the text was changed
 };
 void PrintTo(const PasteCase& c, std::ostream* out) {
   *out << "field " << c.field << " \"" << QString::fromLatin1(c.clipboard).toStdString() << "\"";
 }
 
-class IpAddressPasteTest : public IpAddressEntry, public ::testing::TestWithParam<PasteCase> {};
+class IpAddressPasteTest : public IpAddressEntry,
+                           public ::testing::TestWithParam<std::tuple<PasteCase, Road>> {};
 
-TEST_P(IpAddressPasteTest, AWholeAddressPastedIntoAnyFieldFillsAllFour) {
-  const PasteCase& c = GetParam();
+TEST_P(IpAddressPasteTest, AWholeAddressFillsAllFourANumberItsFieldAnythingElseIsReadAsAnAddress) {
+  const auto& [c, road] = GetParam();
   Show();
+  QSignalSpy notices(edit, &IpAddressEdit::noticeShown);
   edit->setText(QStringLiteral("1.2.3.4"));
   edit->field(c.field)->setFocus(Qt::TabFocusReason);
-  PasteKeys(QString::fromLatin1(c.clipboard));
+  PasteBy(road, QString::fromLatin1(c.clipboard));
   EXPECT_EQ(edit->text().toStdString(), c.text);
   EXPECT_EQ(FocusPlace(), c.focus);
+  for (int i = 0; i < 4; ++i) {
+    EXPECT_TRUE(IpAddressEdit::IsOctetText(edit->field(i)->text()))
+        << "field " << i << " shows " << edit->field(i)->text().toStdString();
+  }
+  EXPECT_EQ(notices.count(), c.notice ? 1 : 0);
+  if (c.notice) {
+    EXPECT_EQ(edit->noticeText(), notices.at(0).at(0).toString()) << "shown beside the control";
+    const QString pasted = QString::fromLatin1(c.clipboard).trimmed();
+    if (!QString::fromLatin1(c.text).contains(pasted)) {
+      EXPECT_FALSE(edit->noticeText().contains(pasted)) << "the notice repeats the pasted text";
+    }
+  }
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, IpAddressPasteTest,
-                         ::testing::Values(PasteCase{0, "127.0.0.9", "127.0.0.9", "field 3"},
-                                           PasteCase{2, "127.0.0.9", "127.0.0.9", "field 3"},
-                                           PasteCase{3, " 10 . 1 . 2 . 3 ", "10.1.2.3", "field 3"},
-                                           PasteCase{1, "192.168.1.9\n", "192.168.1.9", "field 3"},
-                                           PasteCase{1, "192.168.1.9\r\n", "192.168.1.9",
-                                                     "field 3"},
-                                           PasteCase{0, "\t172.16.0.5", "172.16.0.5", "field 3"},
-                                           PasteCase{1, "77", "1.77.3.4", "field 1"},
-                                           PasteCase{1, "300.1.1.1", "1.2.3.4", "field 1"},
-                                           PasteCase{1, "1.2.3", "1.2.3.4", "field 1"},
-                                           PasteCase{1, "9.9.9.9.9", "1.2.3.4", "field 1"},
-                                           PasteCase{1, "256", "1.2.3.4", "field 1"},
-                                           PasteCase{1, "abc", "1.2.3.4", "field 1"}));
+INSTANTIATE_TEST_SUITE_P(
+    Cases, IpAddressPasteTest,
+    ::testing::Combine(
+        ::testing::Values(PasteCase{0, "127.0.0.9", "127.0.0.9", "field 3", false},
+                          PasteCase{2, "127.0.0.9", "127.0.0.9", "field 3", false},
+                          PasteCase{3, " 10 . 1 . 2 . 3 ", "10.1.2.3", "field 3", false},
+                          PasteCase{1, "192.168.1.9\n", "192.168.1.9", "field 3", false},
+                          PasteCase{1, "192.168.1.9\r\n", "192.168.1.9", "field 3", false},
+                          PasteCase{0, "\t172.16.0.5", "172.16.0.5", "field 3", false},
+                          PasteCase{1, "77", "1.77.3.4", "field 1", false},
+                          PasteCase{1, " 8\n", "1.8.3.4", "field 1", false},
+                          PasteCase{1, "256", "1.255.3.4", "field 1", true},
+                          PasteCase{2, "123456", "1.2.255.4", "field 2", true},
+                          PasteCase{1, "10.0.0", "10.0.0.0", "field 3", true},
+                          PasteCase{1, "300.1.1.1", "255.1.1.1", "field 3", true},
+                          PasteCase{1, "1.2.3.4.5", "1.2.3.4", "field 3", true},
+                          PasteCase{2, "abc", "0.0.0.0", "field 3", true},
+                          PasteCase{2, "TopSecretPass", "0.0.0.0", "field 3", true},
+                          PasteCase{0, "10.x.7", "10.0.7.0", "field 3", true}),
+        ::testing::Values(Road::CtrlV, Road::Menu, Road::Drop)));
+
+// A paste QLineEdit makes itself (its slot, which its own context menu and the X11 middle
+// button call) still meets the octet check of every field, also behind the window's
+// one-line guard.
+class IpAddressFieldCheckTest : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(IpAddressFieldCheckTest, TheFieldsOwnPasteTakesOnlyAnOctet) {
+  IpAddressEntry entry;
+  entry.Show();
+  KeepSingleLine(&entry.host);
+  entry.edit->setText(QStringLiteral("1.2.3.4"));
+  QLineEdit* field = entry.edit->field(1);
+  field->setFocus(Qt::TabFocusReason);
+  QGuiApplication::clipboard()->setText(QString::fromLatin1(GetParam()));
+  field->paste();
+  EXPECT_TRUE(IpAddressEdit::IsOctetText(field->text())) << field->text().toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, IpAddressFieldCheckTest,
+                         ::testing::Values("abc", "256", "1.2", "-1", "1234", "7\n8"));
+
+// ---- The whole address selected ----
+
+// (The context menu's Select All does the same; the offscreen platform leaves no window active
+// when a menu closes, which ends any selection but the focused field's, so it is looked at on a
+// real display instead.)
+enum class Selection { CtrlA, TripleClick };
+void PrintTo(Selection how, std::ostream* out) {
+  *out << (how == Selection::CtrlA ? "Ctrl+A" : "triple click");
+}
+
+void SelectWholeAddress(Selection how, QLineEdit* field) {
+  switch (how) {
+    case Selection::CtrlA:
+      QTest::keyClick(field, Qt::Key_A, Qt::ControlModifier);
+      break;
+    case Selection::TripleClick:
+      // The widget form of a double click sends the double-click event alone.
+      QTest::mouseClick(field, Qt::LeftButton);
+      QTest::mouseDClick(field, Qt::LeftButton);
+      QTest::mouseClick(field, Qt::LeftButton);
+      break;
+  }
+}
+
+struct WholeCase {
+  int field;              // clicked into, the cursor at its end
+  const char* keys;       // typed after the selection; "<bs>", "<del>", "^V", "^C" for keys
+  const char* text;       // what the control then reads
+  const char* focus;      // where the cursor is left
+  const char* clipboard;  // what the clipboard then holds
+};
+void PrintTo(const WholeCase& c, std::ostream* out) {
+  *out << "field " << c.field << " then \"" << c.keys << "\"";
+}
+
+class IpAddressWholeTest : public IpAddressEntry,
+                           public ::testing::TestWithParam<std::tuple<WholeCase, Selection>> {};
+
+TEST_P(IpAddressWholeTest, SelectAllTakesTheWholeAddressWhichWhatComesNextReplaces) {
+  const auto& [c, how] = GetParam();
+  Show();
+  edit->setText(QStringLiteral("25.10.0.0"));
+  ClickField(c.field, static_cast<int>(edit->field(c.field)->text().size()));
+  QGuiApplication::clipboard()->setText(QStringLiteral("127.0.0.1"));
+  SelectWholeAddress(how, edit->field(c.field));
+  ASSERT_TRUE(edit->wholeAddressSelected());
+  for (int i = 0; i < 4; ++i) {
+    EXPECT_EQ(edit->field(i)->selectedText(), edit->field(i)->text()) << "field " << i;
+  }
+  const std::string keys = c.keys;
+  QWidget* focus = QApplication::focusWidget();
+  if (keys == "<bs>") {
+    QTest::keyClick(focus, Qt::Key_Backspace);
+  } else if (keys == "<del>") {
+    QTest::keyClick(focus, Qt::Key_Delete);
+  } else if (keys == "^V") {
+    QTest::keyClick(focus, Qt::Key_V, Qt::ControlModifier);
+  } else if (keys == "^C") {
+    QTest::keyClick(focus, Qt::Key_C, Qt::ControlModifier);
+  } else {
+    TypeKeys(keys);
+  }
+  EXPECT_EQ(edit->text().toStdString(), c.text);
+  EXPECT_EQ(FocusPlace(), c.focus);
+  EXPECT_EQ(QGuiApplication::clipboard()->text().toStdString(), c.clipboard);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, IpAddressWholeTest,
+    ::testing::Combine(
+        ::testing::Values(WholeCase{2, "10.0.0.7", "10.0.0.7", "field 3", "127.0.0.1"},
+                          WholeCase{0, "10.0.0.7", "10.0.0.7", "field 3", "127.0.0.1"},
+                          WholeCase{3, "192168", "192.168.0.0", "field 2", "127.0.0.1"},
+                          WholeCase{1, "<bs>", "0.0.0.0", "field 0", "127.0.0.1"},
+                          WholeCase{3, "<del>", "0.0.0.0", "field 0", "127.0.0.1"},
+                          WholeCase{2, "^V", "127.0.0.1", "field 3", "127.0.0.1"},
+                          WholeCase{1, "^C", "25.10.0.0", "field 1", "25.10.0.0"}),
+        ::testing::Values(Selection::CtrlA, Selection::TripleClick)));
+
+TEST(IpAddressWholeSelection, AClickOrLeavingEndsItAndTheNextKeyActsOnOneOctet) {
+  IpAddressEntry entry;
+  entry.Show();
+  entry.edit->setText(QStringLiteral("25.10.0.0"));
+  entry.ClickField(2, 1);
+  QTest::keyClick(entry.edit->field(2), Qt::Key_A, Qt::ControlModifier);
+  entry.ClickField(1, 2);
+  EXPECT_FALSE(entry.edit->wholeAddressSelected());
+  for (int i = 0; i < 4; ++i) EXPECT_FALSE(entry.edit->field(i)->hasSelectedText()) << i;
+  TypeKeys("7");
+  EXPECT_EQ(entry.edit->text(), "25.107.0.0");
+
+  QTest::keyClick(entry.edit->field(1), Qt::Key_A, Qt::ControlModifier);
+  QTest::keyClick(entry.edit->field(1), Qt::Key_Tab);
+  EXPECT_EQ(entry.FocusPlace(), "after");
+  EXPECT_FALSE(entry.edit->wholeAddressSelected());
+  for (int i = 0; i < 4; ++i) EXPECT_FALSE(entry.edit->field(i)->hasSelectedText()) << i;
+}
+
+// ---- Above 255 ----
+
+TEST(IpAddressAbove255, TypingItHoldsTheOctetAt255AndSaysWhy) {
+  IpAddressEntry entry;
+  entry.Show();
+  QSignalSpy notices(entry.edit, &IpAddressEdit::noticeShown);
+  entry.edit->field(0)->setFocus(Qt::TabFocusReason);
+  TypeKeys("25");
+  EXPECT_EQ(notices.count(), 0) << "no notice before the value is too large";
+  TypeKeys("6");
+  EXPECT_EQ(entry.edit->field(0)->text(), "255");
+  EXPECT_EQ(entry.edit->field(0)->selectedText(), "255") << "the next digit replaces it";
+  ASSERT_EQ(notices.count(), 1);
+  EXPECT_FALSE(entry.edit->noticeText().isEmpty());
+  EXPECT_TRUE(entry.edit->noticeText().contains("256")) << entry.edit->noticeText().toStdString();
+  EXPECT_TRUE(entry.edit->noticeText().contains("255")) << entry.edit->noticeText().toStdString();
+  // The next digit replaces the held value; leaving the control takes the notice away.
+  TypeKeys("7");
+  EXPECT_EQ(entry.edit->text(), "7.0.0.0");
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+  EXPECT_EQ(entry.FocusPlace(), "after");
+  EXPECT_TRUE(entry.edit->noticeText().isEmpty());
+}
 
 // ---- The main window's address control ----
 

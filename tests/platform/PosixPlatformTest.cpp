@@ -1,4 +1,5 @@
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <gtest/gtest.h>
@@ -21,6 +22,7 @@
 #include "tests/platform/SpawnedProcess.h"
 #include "tests/platform/TempFolder.h"
 #include "tests/support/Environment.h"
+#include "tests/support/UnwritableFolder.h"
 
 namespace quillstone {
 namespace {
@@ -243,6 +245,134 @@ TEST(CreateFolderPathTest, MakesMissingLevelsPrivate) {
   EXPECT_EQ(fs::status(folder.path() / "shared").permissions(), fs::perms(0755));
   EXPECT_EQ(fs::status(folder.path() / "shared" / "a").permissions(), fs::perms(0700));
   EXPECT_EQ(fs::status(target).permissions(), fs::perms(0700));
+}
+
+// ---- Who may read the settings files ----
+
+// The umask of most systems' users for the length of a test.
+class ScopedUmask {
+ public:
+  explicit ScopedUmask(mode_t mask) : old_(::umask(mask)) {}
+  ~ScopedUmask() { ::umask(old_); }
+  ScopedUmask(const ScopedUmask&) = delete;
+  ScopedUmask& operator=(const ScopedUmask&) = delete;
+
+ private:
+  mode_t old_;
+};
+
+unsigned ModeOf(const fs::path& path) {
+  return static_cast<unsigned>(fs::status(path).permissions()) & 0777u;
+}
+
+struct FileModeCase {
+  const char* what;
+  unsigned folder;
+  int existing;  // the file's mode before the write, -1 when there is none
+  unsigned after;
+};
+void PrintTo(const FileModeCase& c, std::ostream* out) {
+  *out << c.what;
+}
+
+class SettingsFileModeTest : public ::testing::TestWithParam<FileModeCase> {};
+
+TEST_P(SettingsFileModeTest, ANewFileIsNoMoreOpenThanItsFolderAndAnOldOneKeepsItsMode) {
+  const FileModeCase& c = GetParam();
+  const ScopedUmask mask(022);
+  // Both writers of the tool: a key into its section, and the whole file replaced.
+  for (const bool wholeFile : {false, true}) {
+    TempFolder top;
+    const fs::path folder = top.path() / "settings";
+    fs::create_directory(folder);
+    fs::permissions(folder, fs::perms(c.folder));
+    const fs::path file = folder / "options.ini";
+    if (c.existing >= 0) {
+      std::ofstream(file) << "[Config]\r\nPort=1\r\n";
+      fs::permissions(file, fs::perms(c.existing));
+    }
+    if (wholeFile) {
+      ini::WriteLines(file.string(), {"WPAPSK=TopSecretPass", "[Config]", "Port=4370"});
+    } else {
+      ini::WriteProfileString(file.string(), "Config", "Port", "4370");
+    }
+    EXPECT_EQ(ModeOf(file), c.after)
+        << std::oct << "whole file " << wholeFile << ": 0" << ModeOf(file);
+    EXPECT_EQ(ModeOf(folder), c.folder) << "the folder's mode changed";
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1)
+        << "a temporary file was left";
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, SettingsFileModeTest,
+    ::testing::Values(FileModeCase{"new in a private folder", 0700, -1, 0600},
+                      FileModeCase{"new in an open program folder", 0755, -1, 0644},
+                      FileModeCase{"new in a folder of the group", 0750, -1, 0644},
+                      FileModeCase{"private in an open folder", 0755, 0600, 0600},
+                      FileModeCase{"group-writable, wider than the umask", 0755, 0664, 0664},
+                      FileModeCase{"group-readable", 0755, 0640, 0640},
+                      FileModeCase{"readable by all in a private folder", 0700, 0644, 0644}));
+
+class PrivateSettingsFolderTest : public ::testing::Test {
+ protected:
+  const ScopedUmask mask{022};
+  TempFolder top;
+  const fs::path program = top.path() / "program";
+  const fs::path user = top.path() / "config" / "quillstone";
+  std::string Folder(const fs::path& path) const { return path.string() + "/"; }
+};
+
+TEST_F(PrivateSettingsFolderTest, TheUsersFolderIsMadeTheUsersAloneAndSoAreTheFilesCopiedIntoIt) {
+  fs::create_directory(program);
+  std::ofstream(program / "options.ini") << "[Config]\r\nPort=5005\r\n";
+  const testing::UnwritableFolder locked(Folder(program));
+  ASSERT_FALSE(FolderAcceptsNewFiles(Folder(program)));
+
+  EXPECT_EQ(ChooseSettingsDirectory(Folder(program), Folder(user), {"options.ini", "IPconfig.ini"}),
+            Folder(user));
+  EXPECT_EQ(ModeOf(user), 0700u);
+  EXPECT_EQ(ModeOf(user / "options.ini"), 0600u) << "the copied settings";
+  ini::WriteProfileString((user / "IPconfig.ini").string(), "Config", "IPRadio", "0");
+  EXPECT_EQ(ModeOf(user / "IPconfig.ini"), 0600u) << "the first file written there";
+}
+
+TEST_F(PrivateSettingsFolderTest, AnOpenUsersFolderIsClosedItsFilesKeepTheirModes) {
+  fs::create_directories(user);
+  fs::permissions(user, fs::perms(0755));
+  std::ofstream(user / "options.ini") << "WPAPSK=TopSecretPass\r\n";
+  fs::permissions(user / "options.ini", fs::perms(0644));
+  fs::create_directory(program);
+  const testing::UnwritableFolder locked(Folder(program));
+  ASSERT_FALSE(FolderAcceptsNewFiles(Folder(program)));
+
+  EXPECT_EQ(ChooseSettingsDirectory(Folder(program), Folder(user), {"options.ini"}), Folder(user));
+  EXPECT_EQ(ModeOf(user), 0700u) << "nobody else can reach the passphrase";
+  EXPECT_EQ(ModeOf(user / "options.ini"), 0644u) << "a file's mode is the user's";
+}
+
+TEST_F(PrivateSettingsFolderTest, AProgramFolderTheSettingsLiveInIsLeftAsItIs) {
+  fs::create_directory(program);
+  fs::permissions(program, fs::perms(0775));
+  EXPECT_EQ(ChooseSettingsDirectory(Folder(program), Folder(user), {"options.ini"}),
+            Folder(program));
+  EXPECT_EQ(ModeOf(program), 0775u);
+  EXPECT_FALSE(fs::exists(user)) << "no user folder is made when it is not used";
+  ini::WriteProfileString((program / "options.ini").string(), "Config", "Port", "4370");
+  EXPECT_EQ(ModeOf(program / "options.ini"), 0644u) << "the umask decides";
+}
+
+TEST(MakeFolderPrivateTest, LeavesALinkAndAFileAlone) {
+  TempFolder top;
+  fs::create_directory(top.path() / "real");
+  fs::permissions(top.path() / "real", fs::perms(0755));
+  fs::create_directory_symlink(top.path() / "real", top.path() / "link");
+  EXPECT_FALSE(MakeFolderPrivate((top.path() / "link").string() + "/"));
+  EXPECT_EQ(ModeOf(top.path() / "real"), 0755u);
+  std::ofstream(top.path() / "file") << "x";
+  EXPECT_FALSE(MakeFolderPrivate((top.path() / "file").string() + "/"));
+  EXPECT_TRUE(MakeFolderPrivate((top.path() / "real").string() + "/"));
+  EXPECT_EQ(ModeOf(top.path() / "real"), 0700u);
 }
 
 }  // namespace
