@@ -42,15 +42,6 @@ using namespace quillstone;
 
 using testing::kOpenNetworkOptions;
 
-// Each simulator listens on one socket and the tool holds one per device in flight.
-void RaiseFileLimit() {
-  rlimit limit{};
-  if (getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
-    limit.rlim_cur = limit.rlim_max;
-    setrlimit(RLIMIT_NOFILE, &limit);
-  }
-}
-
 double PeakRssMb() {
   rusage usage{};
   getrusage(RUSAGE_SELF, &usage);
@@ -135,7 +126,7 @@ std::string SharedCoresLabel(int count) {
 }
 
 void BM_CliFleetApply(benchmark::State& state) {
-  RaiseFileLimit();
+  testing::RaiseFileLimit();
   const int count = static_cast<int>(state.range(0));
   const int jobs = static_cast<int>(state.range(1));
   const FleetRun one = ApplyToFleet(1, 1);
@@ -168,7 +159,7 @@ BENCHMARK(BM_CliFleetApply)
 
 // The plan of a fleet against the apply of the same fleet, both in this run.
 void BM_CliFleetCheck(benchmark::State& state) {
-  RaiseFileLimit();
+  testing::RaiseFileLimit();
   const int count = static_cast<int>(state.range(0));
   const int jobs = static_cast<int>(state.range(1));
   const FleetRun one = ApplyToFleet(1, 1, true);

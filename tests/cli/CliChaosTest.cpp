@@ -11,10 +11,6 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#ifndef _WIN32
-#include <sys/resource.h>
-#endif
-
 #include <filesystem>
 #include <map>
 #include <nlohmann/json.hpp>
@@ -115,21 +111,10 @@ int PortOf(const std::string& device) {
   return std::stoi(device.substr(device.rfind(':') + 1));
 }
 
-void RaiseFileLimit() {
-#ifndef _WIN32
-  // Each device listens on a socket, holds its client's and its log; the tool holds one each.
-  rlimit limit{};
-  if (getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
-    limit.rlim_cur = limit.rlim_max;
-    setrlimit(RLIMIT_NOFILE, &limit);
-  }
-#endif
-}
-
 class CliChaosTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    RaiseFileLimit();
+    testing::RaiseFileLimit();
     for (int attempt = 0; attempt < 5 && devices_.empty(); ++attempt) StartFleet();
     ASSERT_EQ(devices_.size(), static_cast<std::size_t>(kDevices));
     std::string csv = "device\n";
