@@ -233,6 +233,7 @@ DeviceReport ApplyToDevice(const DeviceJob& job, const ApplySettings& settings,
   LinkConnection link(services);
   BatchOutcome batch;
   bool allRead = true;
+  bool restartLost = false;
   const bool opened = InBracket(link, job.address, [&] {
     if (settings.check) {
       report.changes = FindChanges(link, job.options, settings.showSecrets, allRead);
@@ -246,7 +247,10 @@ DeviceReport ApplyToDevice(const DeviceJob& job, const ApplySettings& settings,
         batch.stopped = true;
       } else {
         link.RestartDevice();
-        report.restarted = true;
+        // Its reply is not examined, as in the window; but a restart the library could not
+        // even send, the connection being gone, did not happen.
+        restartLost = ResultOfReply(link.LastReply()) == OptionResult::kConnectionClosed;
+        report.restarted = !restartLost;
       }
     }
   });
@@ -266,6 +270,8 @@ DeviceReport ApplyToDevice(const DeviceJob& job, const ApplySettings& settings,
                      std::to_string(report.options) + " options";
   } else if (batch.written != report.options) {
     // the problem names the first failing option
+  } else if (restartLost) {
+    report.problem = "restart: " + FailureText(OptionResult::kConnectionClosed);
   } else if (!settings.verify) {
     report.outcome = Outcome::kDone;
   } else if (Interrupted(settings)) {

@@ -57,7 +57,12 @@ std::vector<DeviceReport> RunFleet(const std::vector<DeviceJob>& jobs, int paral
     }
     tell(observer.finished, report);
   };
+  // The workers wait until all of them are there. Started one by one while the first ones
+  // already work, the last of a thousand would start a second late: each new thread competes
+  // with the connections of all the others for the processor (see bench/cli_fleet_bench.cpp).
+  std::atomic<bool> gateOpen{false};
   const auto worker = [&] {
+    gateOpen.wait(false);
     for (std::size_t group = nextGroup++; group < groups.size(); group = nextGroup++) {
       for (const std::size_t index : groups[group]) runOne(index);
     }
@@ -65,6 +70,7 @@ std::vector<DeviceReport> RunFleet(const std::vector<DeviceJob>& jobs, int paral
   const std::size_t workers =
       std::min(groups.size(), static_cast<std::size_t>(std::max(parallel, 1)));
   std::vector<std::thread> threads;
+  threads.reserve(workers);
   for (std::size_t i = 1; i < workers; ++i) {
     try {
       threads.push_back(control.startWorker ? control.startWorker(worker) : std::thread(worker));
@@ -72,6 +78,8 @@ std::vector<DeviceReport> RunFleet(const std::vector<DeviceJob>& jobs, int paral
       break;  // the ones running share the rest
     }
   }
+  gateOpen = true;
+  gateOpen.notify_all();
   if (workers > 0) worker();  // the calling thread is one of them
   for (std::thread& thread : threads) thread.join();
   return reports;

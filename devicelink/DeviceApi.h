@@ -22,6 +22,16 @@ class DeviceApi {
 // The capstan library, bound when the program loads.
 DeviceApi& CapstanDeviceApi();
 
+// How long each command may take, in ms: the window's values. A test of a whole fleet scales them
+// down together with the simulated devices' delays.
+struct LinkTimeouts {
+  std::int32_t begin = 2000;
+  std::int32_t end = 1000;  // each of the three end commands
+  std::int32_t restart = 1000;
+  std::int32_t read = 1000;
+  std::int32_t write = 2000;
+};
+
 // Everything the device link reaches outside itself. The system's services and the library
 // may be used from several threads at once, one connection per thread.
 struct LinkServices {
@@ -33,6 +43,7 @@ struct LinkServices {
   std::function<void()> processPendingMessages;
   // Draws the scramble key, each of 0 to 254 equally likely.
   std::function<int()> drawScrambleKey;
+  LinkTimeouts timeouts;
 };
 
 // The process-wide services; at start the real library, the system back ends, no message

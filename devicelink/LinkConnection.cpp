@@ -13,17 +13,11 @@
 namespace quillstone {
 namespace {
 
-constexpr std::int32_t kBeginTimeoutMs = 2000;
-constexpr std::int32_t kEndTimeoutMs = 1000;
-constexpr std::int32_t kRestartTimeoutMs = 1000;
-
 constexpr std::size_t kReadBufferSize = 200;
 constexpr std::size_t kLongestName = kReadBufferSize - 2;  // name, zero, one reply byte
-constexpr std::int32_t kReadTimeoutMs = 1000;
 
 constexpr std::int32_t kWriteCapacity = 100;
 constexpr std::size_t kLongestScrambledText = 400;
-constexpr std::int32_t kWriteTimeoutMs = 2000;
 
 constexpr int kPauseAfterOptionMs = 100;
 constexpr char kScrambledNamePrefix = '~';
@@ -99,17 +93,17 @@ void LinkConnection::SendBareCommand(std::uint16_t code, std::int32_t timeoutMs)
 }
 
 void LinkConnection::BeginDeviceConfig() {
-  SendBareCommand(CAPSTAN_CMD_BEGIN_CONFIG, kBeginTimeoutMs);
+  SendBareCommand(CAPSTAN_CMD_BEGIN_CONFIG, services_.timeouts.begin);
 }
 
 void LinkConnection::EndDeviceConfig() {
-  SendBareCommand(CAPSTAN_CMD_END_CONFIG, kEndTimeoutMs);
-  SendBareCommand(CAPSTAN_CMD_END_CONFIG, kEndTimeoutMs);
-  SendBareCommand(CAPSTAN_CMD_END_SESSION, kEndTimeoutMs);
+  SendBareCommand(CAPSTAN_CMD_END_CONFIG, services_.timeouts.end);
+  SendBareCommand(CAPSTAN_CMD_END_CONFIG, services_.timeouts.end);
+  SendBareCommand(CAPSTAN_CMD_END_SESSION, services_.timeouts.end);
 }
 
 void LinkConnection::RestartDevice() {
-  SendBareCommand(CAPSTAN_CMD_RESTART, kRestartTimeoutMs);
+  SendBareCommand(CAPSTAN_CMD_RESTART, services_.timeouts.restart);
 }
 
 int LinkConnection::DrawScrambleKey() {
@@ -123,7 +117,7 @@ std::string LinkConnection::ReadOption(std::int32_t handle, const std::string& n
   std::memcpy(buffer.data(), name.data(), name.size());
   *commandWord_ = CAPSTAN_CMD_READ_OPTION;
   services_.device->SendCmd(handle, *commandWord_, buffer.data(), kReadBufferSize,
-                            static_cast<std::int32_t>(name.size() + 1), kReadTimeoutMs);
+                            static_cast<std::int32_t>(name.size() + 1), services_.timeouts.read);
   if (*commandWord_ != ReplyOk) return {};
   // The value follows the name and one separator byte and ends at a zero byte.
   const auto valueBegin = buffer.begin() + static_cast<std::ptrdiff_t>(name.size() + 1);
@@ -167,7 +161,7 @@ OptionResult LinkConnection::WriteOptionWithResult(std::int32_t handle,
   if (!request) return OptionResult::kNotSent;
   *commandWord_ = CAPSTAN_CMD_WRITE_OPTION;
   services_.device->SendCmd(handle, *commandWord_, request->buffer.data(), kWriteCapacity,
-                            request->length, kWriteTimeoutMs);
+                            request->length, services_.timeouts.write);
   return ResultOfReply(*commandWord_);
 }
 

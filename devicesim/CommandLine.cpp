@@ -3,6 +3,7 @@
 #include <quillstone/Version.h>
 #include <charconv>
 #include <limits>
+#include <map>
 #include <optional>
 #include <stdexcept>
 
@@ -54,6 +55,8 @@ CommandLine ParseCommandLine(std::span<const std::string_view> args) {
   CommandLine parsed;
   SimulatorConfig& config = parsed.config;
   config = DefaultProgramConfig();
+  std::string faultOption;  // the last fault option given, which --chaos excludes
+  bool chaosDelayGiven = false;
   for (std::size_t i = 0; i < args.size(); ++i) {
     std::string_view option = args[i];
     std::optional<std::string_view> attached;
@@ -100,33 +103,83 @@ CommandLine ParseCommandLine(std::span<const std::string_view> args) {
     } else if (option == "--log") {
       config.logFile = std::string(value());
     } else if (option == "--refuse") {
+      faultOption = option;
       ParseRefusal(value(), config);
     } else if (option == "--delay") {
+      faultOption = option;
       config.faults.replyDelay = std::chrono::milliseconds(
           ParseNumber<int>(option, value(), 0, std::numeric_limits<int>::max()));
     } else if (option == "--silent") {
+      faultOption = option;
       noValue();
       config.faults.silent = true;
     } else if (option == "--close-after") {
+      faultOption = option;
       config.faults.closeAfterCommands =
           ParseNumber<int>(option, value(), 1, std::numeric_limits<int>::max());
     } else if (option == "--devices") {
       parsed.devices = ParseNumber<int>(option, value(), 1, 65535);
     } else if (option == "--drop-at-restart") {
+      faultOption = option;
       config.faults.dropAtRestart.emplace_back(value());
     } else if (option == "--corrupt-replies") {
+      faultOption = option;
       config.faults.corruptReplies =
           ParseNumber<int>(option, value(), 0, std::numeric_limits<int>::max());
+    } else if (option == "--chaos") {
+      parsed.chaosSeed = static_cast<std::uint64_t>(
+          ParseNumber<long long>(option, value(), 0, std::numeric_limits<long long>::max()));
+    } else if (option == "--chaos-delay") {
+      parsed.chaosDelay = std::chrono::milliseconds(
+          ParseNumber<int>(option, value(), 0, std::numeric_limits<int>::max()));
+      chaosDelayGiven = true;
     } else {
       throw std::invalid_argument("unknown option '" + std::string(args[i]) + "'");
     }
   }
+  if (parsed.chaosSeed && !faultOption.empty()) {
+    throw std::invalid_argument("--chaos draws every device's fault; it does not combine with " +
+                                faultOption);
+  }
+  if (chaosDelayGiven && !parsed.chaosSeed) {
+    throw std::invalid_argument("--chaos-delay: only with --chaos");
+  }
   return parsed;
 }
 
+std::string ChaosSummary(const CommandLine& commandLine) {
+  if (!commandLine.chaosSeed) return {};
+  std::map<ChaosKind, int> counts;
+  for (int index = 0; index < commandLine.devices; ++index) {
+    ++counts[DrawChaosFault(*commandLine.chaosSeed, static_cast<std::size_t>(index)).kind];
+  }
+  std::string summary = "chaos seed " + std::to_string(*commandLine.chaosSeed) + ":";
+  const char* separator = " ";
+  for (const ChaosKind kind : AllChaosKinds()) {
+    if (counts[kind] == 0) continue;
+    summary += separator + std::to_string(counts[kind]) + " " + std::string(ChaosKindName(kind));
+    separator = ", ";
+  }
+  return summary;
+}
+
+namespace {
+
+// The device at this place in the fleet with its drawn fault, when the fleet is a chaos one.
+SimulatorConfig WithChaos(SimulatorConfig config, const CommandLine& commandLine,
+                          std::size_t index) {
+  if (!commandLine.chaosSeed) return config;
+  const ChaosFault fault = DrawChaosFault(*commandLine.chaosSeed, index, commandLine.chaosDelay);
+  config.faults = fault.Settings();
+  config.faultNote = fault.Describe();
+  return config;
+}
+
+}  // namespace
+
 std::vector<SimulatorConfig> DeviceConfigs(const CommandLine& commandLine) {
   const SimulatorConfig& base = commandLine.config;
-  if (commandLine.devices == 1) return {base};
+  if (commandLine.devices == 1) return {WithChaos(base, commandLine, 0)};
   if (base.link != LinkKind::kTcp) throw std::invalid_argument("--devices: TCP only");
   if (base.port == 0 || base.port + commandLine.devices - 1 > 65535) {
     throw std::invalid_argument("--devices: " + std::to_string(commandLine.devices) +
@@ -141,7 +194,7 @@ std::vector<SimulatorConfig> DeviceConfigs(const CommandLine& commandLine) {
       config.stateFile = base.stateFile / ("device-" + std::to_string(config.port) + ".state");
     }
     config.logNamesPort = true;
-    configs.push_back(std::move(config));
+    configs.push_back(WithChaos(std::move(config), commandLine, static_cast<std::size_t>(index)));
   }
   return configs;
 }
@@ -181,6 +234,16 @@ Faults, for testing clients:
   --drop-at-restart NAME  the store loses option NAME at every restart (repeatable)
 
 Faults apply to every device of a fleet.
+
+Chaos fleet (in place of the fault options above):
+  --chaos SEED          give each device a fault drawn from SEED and its place in the fleet:
+                        healthy, slow, refuse, refuse-always, drop, corrupt, silent or
+                        lose-at-restart, every kind once in each 8 consecutive devices. The
+                        log's start line of each device names its fault and whether it is
+                        transient (wears off, so a client trying again reaches the device) or
+                        permanent; the program lists how many devices have each
+  --chaos-delay MS      a slow device's reply delay (default 1200: past a client's 1000 ms
+                        read timeout, within its 2000 ms write timeout)
 
   -h, --help            show this text
       --version         show the program's version

@@ -32,7 +32,11 @@ Answer Device::Handle(std::uint16_t code, std::string_view request) {
     case CAPSTAN_CMD_WRITE_OPTION:
       return Write(request);
     case CAPSTAN_CMD_BEGIN_CONFIG:
+      configuring_ = true;
+      return {CAPSTAN_REPLY_OK, {}, {}};
     case CAPSTAN_CMD_END_CONFIG:
+      configuring_ = false;
+      return {CAPSTAN_REPLY_OK, {}, {}};
     case CAPSTAN_CMD_END_SESSION:
       return {CAPSTAN_REPLY_OK, {}, {}};
     case CAPSTAN_CMD_RESTART:

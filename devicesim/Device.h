@@ -4,6 +4,7 @@
 #include <map>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "devicesim/OptionStore.h"
 
@@ -32,6 +33,11 @@ class Device {
   void RefuseOption(const std::string& name, int times);
   // True once after a restart command.
   bool TakePendingRestart();
+  // Between a begin-configuration command and the next end-configuration command.
+  bool Configuring() const { return configuring_; }
+  // A session that ends (its connection gone, the device restarting) ends configuration mode;
+  // true when it was still on.
+  bool EndSession() { return std::exchange(configuring_, false); }
   // What a faulty store loses when the device restarts.
   void RemoveOption(const std::string& name) { store_.Remove(name); }
   // Values of "~" options arrive scrambled when "~OS" is empty or "NONE".
@@ -47,6 +53,7 @@ class Device {
   std::string osValue_;
   std::map<std::string, int> refusals_;
   bool restartPending_ = false;
+  bool configuring_ = false;
 };
 
 }  // namespace quillstone::devsim

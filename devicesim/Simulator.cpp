@@ -95,7 +95,8 @@ struct Simulator::Impl {
   void AcceptClient();
   void ServiceLink(Clock::time_point deadline);
   void Respond(const wire::Frame& request);
-  void DropClient();
+  enum class EndedBy { kClient, kDevice };
+  void DropClient(EndedBy by);
   void LineClosed();
   bool PauseUnlessStopped(std::chrono::milliseconds pause);
   void RestartIfPending();
@@ -118,6 +119,7 @@ struct Simulator::Impl {
   std::size_t commandCount = 0;
   std::size_t restarts = 0;
   std::size_t connections = 0;
+  std::size_t leftConfiguring = 0;
   std::ofstream log;
 
   // Owned by the serving thread once it runs.
@@ -148,8 +150,8 @@ void Simulator::Impl::Start() {
   OpenLink();
   {
     std::lock_guard lock(mutex);
-    LogLocked("event=start device=" + std::to_string(config.deviceNumber) +
-              " os=" + Quoted(config.osValue));
+    LogLocked("event=start device=" + std::to_string(config.deviceNumber) + " os=" +
+              Quoted(config.osValue) + (config.faultNote.empty() ? "" : " " + config.faultNote));
   }
   thread = std::thread(&Impl::Run, this);
 }
@@ -177,7 +179,10 @@ void Simulator::Impl::Stop() {
     serviceWait->RequestStop();
     thread.join();
     std::lock_guard lock(mutex);
-    if (client) LogLocked("event=disconnect");
+    if (client) {
+      LogLocked(std::string("event=disconnect by=stop") +
+                (device.EndSession() ? " configuring=yes" : ""));
+    }
     LogLocked("event=stop");
   }
   client.reset();
@@ -219,7 +224,7 @@ void Simulator::Impl::ServiceLink(Clock::time_point deadline) {
   const IoResult got = LinkChannel()->ReadSome(chunk, deadline);
   if (got.status == IoStatus::kClosed) {
     if (config.link == LinkKind::kTcp) {
-      DropClient();
+      DropClient(EndedBy::kClient);
     } else {
       LineClosed();
     }
@@ -263,6 +268,7 @@ void Simulator::Impl::Respond(const wire::Frame& request) {
                                  text, silent ? std::uint16_t{0} : answer.reply};
       LogLocked("code=" + std::to_string(record.code) + " request=" + Quoted(record.request) +
                 " reply=" + (silent ? std::string("none") : std::to_string(record.reply)) +
+                (corrupt ? " corrupted=yes" : "") +
                 (answer.problem.empty() ? "" : " problem=" + Quoted(answer.problem)));
       if (config.keepRecords) records.push_back(record);
       ++commandCount;
@@ -280,13 +286,13 @@ void Simulator::Impl::Respond(const wire::Frame& request) {
     if (corrupt) bytes.back() ^= 0xFF;  // the checksum's last byte
     const IoStatus sent = LinkChannel()->WriteAll(bytes, Clock::now() + kReplyWriteLimit);
     if (sent != IoStatus::kOk && config.link == LinkKind::kTcp) {
-      DropClient();
+      DropClient(EndedBy::kClient);  // it has gone, or stopped reading
       return;
     }
   }
   // Without a connection to lose, a serial device restarts as soon as it has answered.
   if (config.link != LinkKind::kTcp) RestartIfPending();
-  if (closeAfterwards) DropClient();
+  if (closeAfterwards) DropClient(EndedBy::kDevice);
 }
 
 bool Simulator::Impl::PauseUnlessStopped(std::chrono::milliseconds pause) {
@@ -294,12 +300,15 @@ bool Simulator::Impl::PauseUnlessStopped(std::chrono::milliseconds pause) {
   return !serviceWait->WaitForStop(Clock::now() + pause);
 }
 
-void Simulator::Impl::DropClient() {
+void Simulator::Impl::DropClient(EndedBy by) {
   client.reset();
   reader.Clear();
   {
     std::lock_guard lock(mutex);
-    LogLocked("event=disconnect");
+    const bool wasConfiguring = device.EndSession();
+    if (wasConfiguring && by == EndedBy::kClient) ++leftConfiguring;
+    LogLocked(std::string("event=disconnect by=") + (by == EndedBy::kClient ? "client" : "device") +
+              (wasConfiguring ? " configuring=yes" : ""));
   }
   RestartIfPending();
 }
@@ -418,6 +427,16 @@ bool Simulator::WaitForRestarts(std::size_t count, std::chrono::milliseconds tim
 std::size_t Simulator::Connections() const {
   std::lock_guard lock(impl_->mutex);
   return impl_->connections;
+}
+
+bool Simulator::Configuring() const {
+  std::lock_guard lock(impl_->mutex);
+  return impl_->device.Configuring();
+}
+
+std::size_t Simulator::LeftConfiguring() const {
+  std::lock_guard lock(impl_->mutex);
+  return impl_->leftConfiguring;
 }
 
 void Simulator::RefuseOption(const std::string& name, int times) {

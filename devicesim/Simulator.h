@@ -47,6 +47,9 @@ struct SimulatorConfig {
   bool keepRecords = true;          // off for long runs such as benchmarks
   bool logNamesPort = false;        // "port=N" on every log line, for fleets sharing one log
   FaultSettings faults;
+  // The misbehaviour this device was given, as text for its log's start line (a chaos fleet's
+  // draw, see Chaos.h); empty for none.
+  std::string faultNote;
 };
 
 struct CommandRecord {
@@ -86,6 +89,13 @@ class Simulator {
   bool WaitForRestarts(std::size_t count, std::chrono::milliseconds timeout) const;
   // TCP clients accepted (a refused second client is not counted).
   std::size_t Connections() const;
+  // Between a begin-configuration command and the next end-configuration command of the
+  // current connection; a connection that ends also ends configuration mode.
+  bool Configuring() const;
+  // Connections the client ended while the device was still in configuration mode (logged as
+  // "event=disconnect by=client configuring=yes"); those the device dropped itself are not
+  // counted.
+  std::size_t LeftConfiguring() const;
 
   // Fault injection; takes effect with the next command.
   void RefuseOption(const std::string& name, int times);

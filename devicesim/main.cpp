@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <iostream>
 #include <list>
+#include <string>
 #include <vector>
 
 #include "devicesim/CommandLine.h"
@@ -50,6 +51,9 @@ int main(int argc, char** argv) {
     std::cout << "quillstone-devsim: " << simulators.size() << " devices, "
               << simulators.front().Describe() << " to port " << simulators.back().Port()
               << std::endl;
+  }
+  if (const std::string chaos = ChaosSummary(commandLine); !chaos.empty()) {
+    std::cout << "quillstone-devsim: " << chaos << std::endl;
   }
 
   WaitForStopRequest();

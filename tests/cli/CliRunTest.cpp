@@ -107,6 +107,32 @@ TEST(CliApplyTest, SilentRefusingAndClosedDevicesFailAloneAndTheOthersAreDone) {
   EXPECT_THAT(runner.out.str(), HasSubstr("2 of 5 devices succeeded, 3 failed"));
 }
 
+// A device that drops the connection as soon as it has answered the last write never gets the
+// restart: the run must not call it restarted, nor done, nor read it back as verified.
+TEST(CliApplyTest, ARestartThatCouldNotBeSentFailsTheDevice) {
+  SimulatedFleet fleet(0);
+  devsim::SimulatorConfig dropping;
+  // Begin, the probe, then a read and a write for each of the two options.
+  dropping.faults.closeAfterCommands = 6;
+  devsim::Simulator& device = fleet.Add(dropping);
+  CliRunner runner;
+
+  const int exitCode =
+      runner.Run({"apply", "--options", runner.Write("o.ini", "SSID=Office\nwifidhcp=1\n"),
+                  TcpName(device), "--verify", "--report", runner.folder.File("out.json")});
+
+  EXPECT_EQ(exitCode, kExitDeviceFailed);
+  const nlohmann::json result =
+      DeviceResult(nlohmann::json::parse(runner.Read("out.json")), TcpName(device));
+  EXPECT_EQ(result["result"], "failed");
+  EXPECT_EQ(result["written"], 2);
+  EXPECT_EQ(result["restarted"], false);
+  EXPECT_EQ(result["verify"], "not asked");
+  EXPECT_EQ(result["problem"], "restart: connection closed");
+  EXPECT_EQ(device.Option("SSID"), "Office");
+  EXPECT_EQ(device.Restarts(), 0u);
+}
+
 TEST(CliApplyTest, VerifyCatchesTheDeviceWhoseStoreDropsAnOptionAtRestart) {
   SimulatedFleet fleet(1);
   devsim::SimulatorConfig dropping;

@@ -7,6 +7,7 @@
 #include <mutex>
 #include <sstream>
 #include <system_error>
+#include <thread>
 
 #include "cli/Fleet.h"
 #include "cli/InputError.h"
@@ -123,6 +124,36 @@ TEST(FleetTest, NeverOneJobMoreThanTheLimit) {
   Gate gate(5, std::chrono::milliseconds(300));
   RunFleet(TcpJobs(10), 4, [&](const DeviceJob& job) { return gate.Work(job); }, {});
   EXPECT_EQ(gate.mostAtOnce, 4u);
+}
+
+// A worker started early must not take a device while the others are still being started:
+// the last ones would start late, outrun by the connections of the first.
+TEST(FleetTest, NoDeviceStartsBeforeEveryWorkerIsThere) {
+  std::mutex mutex;
+  std::condition_variable changed;
+  bool deviceStarted = false;
+  int workersStarted = 0;
+  std::vector<int> workersWhenTheDevicesStarted;
+  RunFleet(TcpJobs(4), 4,
+           [&](const DeviceJob& job) {
+             std::lock_guard lock(mutex);
+             deviceStarted = true;
+             workersWhenTheDevicesStarted.push_back(workersStarted);
+             changed.notify_all();
+             DeviceReport report;
+             report.device = job.address.Name();
+             return report;
+           },
+           {},
+           {.interrupted = {}, .startWorker = [&](std::function<void()> work) {
+              std::thread thread(std::move(work));
+              std::unique_lock lock(mutex);
+              ++workersStarted;
+              // Time for the new worker to take a device, were it let.
+              changed.wait_for(lock, std::chrono::milliseconds(200), [&] { return deviceStarted; });
+              return thread;
+            }});
+  EXPECT_THAT(workersWhenTheDevicesStarted, ElementsAre(3, 3, 3, 3));
 }
 
 TEST(FleetTest, WorkersThatCannotStartLeaveTheirShareToTheCallingThread) {

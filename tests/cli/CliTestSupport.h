@@ -1,5 +1,9 @@
 #pragma once
 
+#ifndef _WIN32
+#include <sys/resource.h>
+#endif
+
 #include <atomic>
 #include <fstream>
 #include <list>
@@ -22,6 +26,18 @@ class CountingSleeper : public Sleeper {
   void SleepMs(int milliseconds) override { totalMs += milliseconds; }
   std::atomic<long long> totalMs{0};
 };
+
+// Each simulated device listens on a socket and holds its client's, and the tool holds one per
+// device in flight: a fleet of hundreds needs more than the usual soft limit of open files.
+inline void RaiseFileLimit() {
+#ifndef _WIN32
+  rlimit limit{};
+  if (getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
+    limit.rlim_cur = limit.rlim_max;
+    setrlimit(RLIMIT_NOFILE, &limit);
+  }
+#endif
+}
 
 // Simulated devices on loopback, each on its own free port with its own store.
 class SimulatedFleet {

@@ -3,11 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <set>
 #include <stdexcept>
 #include <vector>
 
 namespace quillstone::devsim {
 namespace {
+
+using std::chrono::milliseconds;
 
 CommandLine Parse(std::vector<std::string_view> args) {
   return ParseCommandLine(args);
@@ -59,6 +62,46 @@ TEST(CommandLine, ReadsEveryOption) {
   EXPECT_TRUE(config.faults.silent);
   EXPECT_EQ(config.faults.closeAfterCommands, 3);
   EXPECT_EQ(config.faults.corruptReplies, 4);
+}
+
+TEST(CommandLine, GivesEachDeviceOfAChaosFleetItsOwnDrawnFault) {
+  const CommandLine parsed =
+      Parse({"--devices", "8", "--listen", "127.0.0.1:5000", "--chaos", "3", "--chaos-delay=90"});
+  ASSERT_EQ(parsed.chaosSeed, 3u);
+  const std::vector<SimulatorConfig> configs = DeviceConfigs(parsed);
+  ASSERT_EQ(configs.size(), 8u);
+  std::set<std::string> kinds;
+  for (const SimulatorConfig& config : configs) {
+    const std::string note = config.faultNote;
+    ASSERT_EQ(note.rfind("fault=", 0), 0u) << note;
+    kinds.insert(note.substr(6, note.find(' ') - 6));
+    // The fault named is the fault made.
+    EXPECT_EQ(config.faults.replyDelay, milliseconds(note.starts_with("fault=slow ") ? 90 : 0));
+    EXPECT_EQ(config.faults.silent, note.starts_with("fault=silent "));
+  }
+  EXPECT_EQ(kinds.size(), 8u);
+  EXPECT_EQ(ChaosSummary(parsed),
+            "chaos seed 3: 1 healthy, 1 slow, 1 refuse, 1 refuse-always, 1 drop, 1 corrupt, "
+            "1 silent, 1 lose-at-restart");
+  EXPECT_EQ(ChaosSummary(Parse({"--devices", "8"})), "");
+  EXPECT_TRUE(DeviceConfigs(Parse({"--devices", "8"})).front().faultNote.empty());
+  // One device alone gets the first draw too.
+  EXPECT_EQ(DeviceConfigs(Parse({"--chaos", "3"})).front().faultNote, configs.front().faultNote);
+}
+
+TEST(CommandLine, KeepsTheChaosApartFromTheFaultOptions) {
+  for (const std::vector<std::string_view>& args :
+       {std::vector<std::string_view>{"--chaos", "1", "--refuse", "SSID:1"},
+        {"--delay", "5", "--chaos", "1"},
+        {"--chaos", "1", "--silent"},
+        {"--chaos", "1", "--close-after", "2"},
+        {"--chaos", "1", "--corrupt-replies", "2"},
+        {"--chaos", "1", "--drop-at-restart", "WIFI"},
+        {"--chaos-delay", "5"},
+        {"--chaos", "-1"},
+        {"--chaos", "x"}}) {
+    EXPECT_THROW(Parse(args), std::invalid_argument) << args.front() << " " << args.back();
+  }
 }
 
 TEST(CommandLine, ChoosesASerialLink) {

@@ -115,6 +115,22 @@ TEST(Device, AnswersTheSessionCommandsAndFlagsARestartOnce) {
   EXPECT_EQ(device.Handle(9, "").reply, CAPSTAN_REPLY_UNKNOWN_COMMAND);
 }
 
+TEST(Device, IsInConfigurationModeFromTheBeginCommandToTheNextEndCommand) {
+  Device device = MakeDevice();
+  EXPECT_FALSE(device.Configuring());
+  device.Handle(CAPSTAN_CMD_BEGIN_CONFIG, "");
+  EXPECT_TRUE(device.Configuring());
+  device.Handle(CAPSTAN_CMD_READ_OPTION, "SSID");
+  device.Handle(CAPSTAN_CMD_END_SESSION, "");
+  EXPECT_TRUE(device.Configuring()) << "only the end-configuration command ends it";
+  device.Handle(CAPSTAN_CMD_END_CONFIG, "");
+  EXPECT_FALSE(device.Configuring());
+  EXPECT_FALSE(device.EndSession());
+  device.Handle(CAPSTAN_CMD_BEGIN_CONFIG, "");
+  EXPECT_TRUE(device.EndSession()) << "a session that ends in configuration mode says so";
+  EXPECT_FALSE(device.Configuring());
+}
+
 TEST(Device, KeepsStoredOptionsOverDefaultsButNotOverItsOs) {
   OptionStore store;
   store.Preset("SSID", "stored");

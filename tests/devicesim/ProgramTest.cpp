@@ -15,6 +15,7 @@
 #include "devicesim/OptionStore.h"
 #include "devicesim/Simulator.h"
 #include "tests/capstan/TestSupport.h"
+#include "tests/support/LoopbackPort.h"
 
 namespace quillstone {
 namespace {
@@ -158,6 +159,28 @@ TEST(DevsimProgram, AnswersAReadOverTcpAndStopsOnSigterm) {
   program.Signal(SIGTERM);
   EXPECT_EQ(program.ReadLine(), "quillstone-devsim: stopped");
   EXPECT_EQ(program.WaitForExit(), 0);
+}
+
+TEST(DevsimProgram, ListsAChaosFleetsFaultsAndNamesEachDevicesInItsLog) {
+  TempDir dir;
+  const auto log = dir.Path() / "fleet.log";
+  ChildProgram program({"--listen", "127.0.0.1:" + std::to_string(ClosedLoopbackPort()),
+                        "--devices", "8", "--chaos", "11", "--log", log.string()});
+  const auto listening = program.ReadLine();
+  ASSERT_TRUE(listening.has_value());
+  ASSERT_NE(listening->find("8 devices, listening on"), std::string::npos) << *listening;
+  EXPECT_EQ(program.ReadLine(),
+            "quillstone-devsim: chaos seed 11: 1 healthy, 1 slow, 1 refuse, 1 refuse-always, "
+            "1 drop, 1 corrupt, 1 silent, 1 lose-at-restart");
+  program.Signal(SIGTERM);
+  EXPECT_EQ(program.ReadLine(), "quillstone-devsim: stopped");
+  EXPECT_EQ(program.WaitForExit(), 0);
+  const std::string text = ReadFileText(log);
+  const std::regex start(R"(port=\d+ event=start device=1 os="" fault=[a-z-]+ .*lasting=\w+)");
+  EXPECT_EQ(
+      std::distance(std::sregex_iterator(text.begin(), text.end(), start), std::sregex_iterator()),
+      8)
+      << text;
 }
 
 TEST(DevsimProgram, AnswersOverItsPseudoTerminalAndStopsOnSigint) {

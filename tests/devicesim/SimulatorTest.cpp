@@ -237,6 +237,69 @@ TEST(Simulator, LogsOneLinePerCommandAndEachEvent) {
   }
 }
 
+// Each connection's end says who ended it and whether the device was left in configuration mode.
+TEST(Simulator, LogsWhoEndedAConnectionAndAConfigurationLeftOpen) {
+  TempDir dir;
+  SimulatorConfig config = TcpDevice();
+  config.logFile = dir.Path() / "device.log";
+  config.faults.closeAfterCommands = 3;
+  config.faultNote = "fault=drop count=3 lasting=transient";
+  Simulator simulator(config);
+  simulator.Start();
+  const auto session = [&](std::vector<std::uint16_t> codes) {
+    RawClient client = RawClient::Tcp(simulator.Port());
+    std::uint16_t sequence = 0;
+    for (const std::uint16_t code : codes) {
+      client.Send(Request(code, "", ++sequence));
+      EXPECT_TRUE(client.Receive().has_value()) << code;
+    }
+    return client;
+  };
+  // Begin, end, begin: the device drops the client after its third answer.
+  EXPECT_TRUE(session({CAPSTAN_CMD_BEGIN_CONFIG, CAPSTAN_CMD_END_CONFIG, CAPSTAN_CMD_BEGIN_CONFIG})
+                  .WaitForHangUp(kReplyWait));
+  session({CAPSTAN_CMD_BEGIN_CONFIG, CAPSTAN_CMD_END_CONFIG}).Close();
+  session({CAPSTAN_CMD_BEGIN_CONFIG}).Close();
+  ASSERT_TRUE(simulator.WaitForCommands(6, kReplyWait));
+  RawClient last = session({CAPSTAN_CMD_BEGIN_CONFIG});
+  EXPECT_TRUE(simulator.Configuring());
+  simulator.Stop();
+  EXPECT_FALSE(simulator.Configuring());
+
+  const std::string log = ReadFileText(config.logFile);
+  std::vector<std::string> ends;
+  std::istringstream lines(log);
+  for (std::string line; std::getline(lines, line);) {
+    if (line.find("event=disconnect") != std::string::npos) ends.push_back(line.substr(25));
+  }
+  EXPECT_EQ(ends, (std::vector<std::string>{"event=disconnect by=device configuring=yes",
+                                            "event=disconnect by=client",
+                                            "event=disconnect by=client configuring=yes",
+                                            "event=disconnect by=stop configuring=yes"}));
+  EXPECT_EQ(simulator.LeftConfiguring(), 1u) << "the client's doing only";
+  EXPECT_NE(log.find("event=start device=1 os=\"\" fault=drop count=3 lasting=transient\n"),
+            std::string::npos)
+      << log;
+}
+
+TEST(Simulator, LogsAReplyItCorrupted) {
+  TempDir dir;
+  SimulatorConfig config = TcpDevice();
+  config.logFile = dir.Path() / "device.log";
+  config.faults.corruptReplies = 1;
+  Simulator simulator(config);
+  simulator.Start();
+  RawClient client = RawClient::Tcp(simulator.Port());
+  client.Send(Request(CAPSTAN_CMD_WRITE_OPTION, "SSID=lab", 1));
+  client.Send(Request(CAPSTAN_CMD_READ_OPTION, "SSID", 2));
+  ASSERT_TRUE(client.Receive().has_value());
+  simulator.Stop();
+  const std::string log = ReadFileText(config.logFile);
+  EXPECT_NE(log.find("code=12 request=\"SSID=lab\" reply=2000 corrupted=yes\n"), std::string::npos)
+      << log;
+  EXPECT_NE(log.find("code=11 request=\"SSID\" reply=2000\n"), std::string::npos) << log;
+}
+
 TEST(Simulator, KeepsItsOptionsInTheStateFileAcrossRuns) {
   TempDir dir;
   SimulatorConfig config = TcpDevice();
