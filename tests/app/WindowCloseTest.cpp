@@ -155,6 +155,30 @@ TEST_P(CloseDuringApplyTest, EndsTheConfigurationWithoutRestartOrBoxAndTheProgra
 INSTANTIATE_TEST_SUITE_P(Roads, CloseDuringApplyTest, ::testing::Values(false, true),
                          [](const auto& testCase) { return testCase.param ? "RS232" : "TcpIp"; });
 
+TEST_F(WindowCloseTest, ClosedWhileTheSuccessBoxIsOpenTheDeviceIsNotRestarted) {
+  dir.Write("IPconfig.ini", "[Config]\r\nIPRadio=0\r\n");
+  devsim::Simulator& sim = StartDevice(false);
+  TFernwick& w = window();
+  w.WirelessNetEdt->setText(QStringLiteral("Office"));
+  std::optional<std::size_t> commandsAtBox;
+  boxes.onShow = [&](const FakeMessageBoxes::Box& box) {
+    if (box.kind == FakeMessageBoxes::Kind::Confirm) return;
+    commandsAtBox = sim.Records().size();
+    PressCloseButton(w);
+  };
+
+  EXPECT_TRUE(RunProgram([&] { QTest::mouseClick(w.SetBitB, Qt::LeftButton); }));
+
+  EXPECT_THAT(ShownBoxes(boxes),
+              ElementsAre(ConfirmBox("Are you  sure to set ？"),
+                          InformationBox("Set successfully! Device Will restart")));
+  ASSERT_TRUE(commandsAtBox.has_value());
+  EXPECT_THAT(CodesFrom(*commandsAtBox), ElementsAre(kEndCode, kEndCode, kEndSessionCode));
+  EXPECT_EQ(sim.Restarts(), 0u);
+  EXPECT_THAT(device->Held(kOpenNetworkOptions), ::testing::ElementsAreArray(kOpenNetworkOptions))
+      << "every option was written";
+}
+
 // An ARP flush that stands for the user pressing the close button while the connection is
 // being opened: the close waits among the window's messages until the action lets them run.
 class CloseWhileConnecting : public ArpCacheFlusher {
