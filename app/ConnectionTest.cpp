@@ -22,9 +22,15 @@ void TFernwick::TestConnectBtnClick() {
         OpenSerialConnection((Edit5->text() + ComIDEdit->text()).toStdString(),
                              DeviceIdEdt->text().toStdString(), BaudRateEdit->text().toStdString());
   }
+  if (WindowClosing()) {  // closed while the device was being reached
+    if (opened) CloseConnection();
+    return;
+  }
   if (opened) {
     ConfigurationBracket bracket;  // ends and closes also when the picture fails
+    if (WindowClosing()) return;
     environment_.boxes->Information("connect succeed");
+    if (WindowClosing()) return;
     LoadButtonPicture(TestConnectBtn, environment_.programDirectory, ConnectedPictureFile);
   } else {
     environment_.boxes->Information("can not connect with device");

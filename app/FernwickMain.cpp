@@ -397,38 +397,55 @@ void TFernwick::keyPressEvent(QKeyEvent* event) {
 }
 
 void TFernwick::closeEvent(QCloseEvent* event) {
-  if (deviceActionRunning_) {
-    // The action holds the connection and the settings files; close when it has finished.
+  if (handlerRunning_) {
+    // The action running ends first, as WindowClosing() lets it: a device action sends the
+    // device nothing more than the end of its configuration and shows no box; a box or the
+    // device IP dialog still open is answered as its own close button would (OK, Cancel, leave
+    // without saving). The window closes as soon as the handler has returned.
     closeRequested_ = true;
     event->ignore();
+    for (QWidget* modal = QApplication::activeModalWidget(); modal != nullptr && modal != this;
+         modal = QApplication::activeModalWidget()) {
+      if (!modal->close()) break;
+    }
     return;
   }
   QWidget::closeEvent(event);
 }
 
+bool TFernwick::WindowClosing() {
+  // A step that waits for the device keeps the window's messages waiting too; a close among
+  // them is seen here, before a box would block the window and the close with it.
+  QCoreApplication::processEvents();
+  return closeRequested_;
+}
+
 void TFernwick::RunHandler(const std::function<void()>& handler, bool deviceAction) {
-  if (deviceActionRunning_) return;  // one device action at a time; nothing opens meanwhile
+  if (handlerRunning_) return;  // one action at a time; nothing opens meanwhile
+  handlerRunning_ = true;
   std::optional<ScopedLinkServices> messagePump;
   if (deviceAction) {
     deviceActionRunning_ = true;
     QApplication::setOverrideCursor(Qt::WaitCursor);
     LinkServices services = CurrentLinkServices();
     services.processPendingMessages = [] { QCoreApplication::processEvents(); };
+    services.windowClosing = [this] { return closeRequested_; };
     messagePump.emplace(services);
   }
   try {
     handler();
   } catch (const std::exception& error) {
-    environment_.boxes->Error(error.what());
+    if (!closeRequested_) environment_.boxes->Error(error.what());
   }
   if (deviceAction) {
     messagePump.reset();
     QApplication::restoreOverrideCursor();
     deviceActionRunning_ = false;
-    if (closeRequested_) {
-      closeRequested_ = false;
-      QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
-    }
+  }
+  handlerRunning_ = false;
+  if (closeRequested_) {
+    closeRequested_ = false;
+    QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
   }
 }
 

@@ -211,10 +211,15 @@ class TFernwick : public QWidget {
   void RecordFocusedKeyField();
 
   // Runs a button handler: an escaping AppError (or other exception) becomes the application
-  // error box. With `deviceAction`, a second device action is refused while this one runs
-  // (the batch writer processes window messages), the busy cursor shows, and a close
-  // requested meanwhile happens when it ends.
+  // error box. A second action is refused while one runs (the batch writer processes window
+  // messages), and a close of the window asked for meanwhile ends the action and then the
+  // window. With `deviceAction` the busy cursor shows.
   void RunHandler(const std::function<void()>& handler, bool deviceAction);
+  // Lets the window's pending messages run and tells whether the user has closed the window
+  // meanwhile. A device action asks before each box and after each step that waits for the
+  // device: once true it ends at once, sending nothing more than the end of the configuration
+  // and the close of the connection, and shows no box; the program then exits.
+  bool WindowClosing();
 
   // Calls `onExit` when the focus leaves `field` for another control of this window.
   void NotifyOnExit(QWidget* field, std::function<void()> onExit);
@@ -227,6 +232,7 @@ class TFernwick : public QWidget {
   // Every box of the window goes through it, so no box shows the busy cursor.
   std::unique_ptr<MessageBoxes> cursorFreeBoxes_;
   FernwickEnvironment environment_;
+  bool handlerRunning_ = false;
   bool deviceActionRunning_ = false;
   bool closeRequested_ = false;
   std::vector<std::pair<QWidget*, std::function<void()>>> exitHandlers_;

@@ -41,6 +41,9 @@ struct LinkServices {
   Sleeper* sleeper = nullptr;
   // Lets the window process its pending messages; run before each option of a batch.
   std::function<void()> processPendingMessages;
+  // Asked right after those messages have run: true when the user has closed the window
+  // meanwhile. The batch then ends before the option it was about to write; empty: never.
+  std::function<bool()> windowClosing;
   // Draws the scramble key, each of 0 to 254 equally likely.
   std::function<int()> drawScrambleKey;
   LinkTimeouts timeouts;

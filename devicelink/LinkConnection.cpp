@@ -171,13 +171,22 @@ BatchOutcome LinkConnection::WriteOptionList(const OptionList& options,
   BatchOutcome outcome;
   outcome.written = static_cast<int>(options.size());
   *scrambleOptions_ = probeAnswer.empty() || probeAnswer == kProbeAnswerForScrambling;
+  // The options not attempted count as not written.
+  const auto stopHere = [&] {
+    outcome.stopped = true;
+    outcome.written -= static_cast<int>(options.size() - outcome.options.size());
+  };
   for (const std::string& option : options) {
     if (stop && stop()) {
-      outcome.stopped = true;
-      outcome.written -= static_cast<int>(options.size() - outcome.options.size());
+      stopHere();
       break;
     }
     if (services_.processPendingMessages) services_.processPendingMessages();
+    // A close that reached the window with those messages: nothing more is written.
+    if (services_.windowClosing && services_.windowClosing()) {
+      stopHere();
+      break;
+    }
     OptionOutcome& done = outcome.options.emplace_back();
     done.name = option.substr(0, option.find('='));
     done.result = WriteOptionWithResult(*handle_, option, *scrambleOptions_);

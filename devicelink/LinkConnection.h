@@ -79,7 +79,8 @@ class LinkConnection {
   OptionResult WriteOptionWithResult(std::int32_t handle, const std::string& optionText,
                                      bool scrambleAllowed);
   // `stop`, when given, is asked before each option; once it says true the option in flight
-  // has finished and the batch ends there (stopped).
+  // has finished and the batch ends there (stopped). The services' windowClosing ends it the
+  // same way, asked after the window's messages have run.
   BatchOutcome WriteOptionList(const OptionList& options,
                                const std::function<bool()>& stop = nullptr);
 

@@ -192,6 +192,10 @@ void TFernwick::Button1Click() {
                                     EDTBaudRate->text().toStdString())
              : OpenNetworkConnection(static_cast<WindowId>(winId()), EDTIP->text().toStdString(),
                                      EDTPort->text().toStdString());
+  if (WindowClosing()) {  // closed while the device was being reached
+    if (opened) CloseConnection();
+    return;
+  }
   if (!opened) {
     environment_.boxes->Information("can not connect with device");
     return;
@@ -199,6 +203,7 @@ void TFernwick::Button1Click() {
 
   ConfigurationBracket bracket;
   ReadOption(DeviceHandle, "~OS");  // the batch writer makes its own probe
+  if (WindowClosing()) return;
   const ModemOptionResult result =
       BuildModemOptionList(form, serial ? ModemTransport::Serial : ModemTransport::Tcp);
   if (result.fault) {
@@ -220,9 +225,11 @@ void TFernwick::Button1Click() {
     }
     return;
   }
+  const int written = result.options.empty() ? 0 : WriteOptionList(result.options);
+  if (WindowClosing()) return;
   if (result.options.empty()) {
     environment_.boxes->Plain("Do not select any config");
-  } else if (WriteOptionList(result.options) == static_cast<int>(result.options.size())) {
+  } else if (written == static_cast<int>(result.options.size())) {
     environment_.boxes->Plain("Set successfully!");
   } else {
     environment_.boxes->Plain("Set fali!");

@@ -113,6 +113,10 @@ void TFernwick::SetBitBClick() {
           : OpenSerialConnection((Edit5->text() + ComIDEdit->text()).toStdString(),
                                  DeviceIdEdt->text().toStdString(),
                                  BaudRateEdit->text().toStdString());
+  if (WindowClosing()) {  // closed while the device was being reached
+    if (opened) CloseConnection();
+    return;
+  }
   if (!opened) {
     boxes.Information("can not connect with device");
     return;
@@ -157,17 +161,24 @@ void TFernwick::SetBitBClick() {
     }
   };
   if (options.empty()) {
+    if (WindowClosing()) return;
     if (road == Road::Tcp) {
       boxes.Plain("Do not select any config");
     } else {
       boxes.Warning("Do not select any config", "notice");
     }
-  } else if (WriteOptionList(options) == static_cast<int>(options.size())) {
-    report("Set successfully! Device Will restart", "Set successfully! Device will restart");
-    RestartDevice();
-  } else {
-    report("Set fali!", "Set fali!");
+    return;
   }
+  // Closed during the batch: the options written so far stay, the device is not restarted,
+  // and the bracket ends its configuration.
+  const int written = WriteOptionList(options);
+  if (WindowClosing()) return;
+  if (written != static_cast<int>(options.size())) {
+    report("Set fali!", "Set fali!");
+    return;
+  }
+  report("Set successfully! Device Will restart", "Set successfully! Device will restart");
+  if (!WindowClosing()) RestartDevice();
 }
 
 }  // namespace quillstone

@@ -452,6 +452,24 @@ TEST_F(WriteOptionListTest, AStopEndsTheBatchAfterTheOptionInFlight) {
   EXPECT_THAT(sleeper.pauses, ElementsAre(100, 100));
 }
 
+TEST_F(WriteOptionListTest, AWindowClosedWhileItsMessagesRanGetsNoFurtherOption) {
+  // The user closes the window while A is being written; the close arrives with the messages
+  // the batch lets run before B.
+  int messageRuns = 0;
+  CurrentLinkServices().processPendingMessages = [&] { ++messageRuns; };
+  CurrentLinkServices().windowClosing = [&] { return messageRuns >= 2; };
+  LinkConnection link = LinkConnection::ForProcess();
+  device.Script({ValueOf("~OS", "X"), ValueOf("A", "0"), Acknowledged()});
+
+  const BatchOutcome batch = link.WriteOptionList({"A=1", "B=2", "C=3"});
+
+  EXPECT_TRUE(batch.stopped);
+  EXPECT_EQ(batch.written, 1);
+  EXPECT_EQ(messageRuns, 2);
+  EXPECT_THAT(device.Codes(), ElementsAre(11, 11, 12)) << "nothing about B once the close came";
+  EXPECT_THAT(sleeper.pauses, ElementsAre(100));
+}
+
 struct ProbeCase {
   const char* name;
   DeviceReply answer;

@@ -1,4 +1,6 @@
 // The modem page's Set button end to end: the real library against the device simulator.
+#include <QCloseEvent>
+#include <QTimer>
 #include <optional>
 
 #include "ModemPageFixture.h"
@@ -165,6 +167,43 @@ TEST_F(ModemApplyTest, OptionRefusedTwiceGivesSetFali) {
   EXPECT_EQ(device->Option("ModemDialNumber"), "stale");
   EXPECT_EQ(device->Option("ASTimeOut"), "10");
   EXPECT_TRUE(device.WaitForHangUp());
+}
+
+TEST_F(ModemApplyTest, WindowClosedMidBatchEndsTheConfigurationWithoutABox) {
+  SimulatedDevice& device = StartTcpDevice();
+  ArrangeWorkedExample();
+  // The window manager's close arrives while the second option is being written.
+  struct CloseWatch : QObject {
+    const SimulatedDevice* device = nullptr;
+    std::optional<std::size_t> commandsAtClose;
+    bool eventFilter(QObject*, QEvent* event) override {
+      if (event->type() == QEvent::Close && !commandsAtClose) {
+        commandsAtClose = device->Codes().size();
+      }
+      return false;
+    }
+  } watch;
+  watch.device = &device;
+  Window().installEventFilter(&watch);
+  QTimer user;
+  QObject::connect(&user, &QTimer::timeout, [&] {
+    if (device.Requests(kWriteCode).size() < 2) return;
+    user.stop();
+    QCoreApplication::postEvent(Window().windowHandle(), new QCloseEvent);
+  });
+  user.start(0);
+
+  ClickSet();
+
+  EXPECT_THAT(boxes.shown, IsEmpty());
+  ASSERT_TRUE(watch.commandsAtClose.has_value());
+  const std::vector<std::uint16_t> codes = device.Codes();
+  EXPECT_THAT(std::vector<std::uint16_t>(
+                  codes.begin() + static_cast<std::ptrdiff_t>(*watch.commandsAtClose), codes.end()),
+              ElementsAre(kEndCode, kEndCode, kEndSessionCode));
+  EXPECT_LT(device.Requests(kWriteCode).size(), kWorkedExample.size());
+  QCoreApplication::sendPostedEvents();
+  EXPECT_FALSE(Window().isVisible()) << "closed once the apply has ended";
 }
 
 TEST_F(ModemApplyTest, ClosedPortGivesCanNotConnect) {

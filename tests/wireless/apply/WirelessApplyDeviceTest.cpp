@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 
 #include <QTimer>
+#include <algorithm>
 #include <filesystem>
 
 #include "WirelessApplyFixture.h"
@@ -178,16 +179,21 @@ TEST_F(WirelessApplyOverTcpTest, OptionsIniHoldsTheOptionLinesThenOnlyTheNetwork
   SimulatedDevice& device = ArrangeOpenNetwork();
   programDir.Write("options.ini",
                    "WIFI=0\r\n[Config]\r\nDeviceID=3\r\nCOMPort=2\r\nBaudrate=9600\r\n");
-  // The batch lets the window process its messages before the first option: a message posted
-  // while the question is open runs then and sees what was stored before any write.
+  // The batch lets the window process its messages before the first option, once its own
+  // "~OS" probe (the second) has been read: a timer started while the question is open sees
+  // then what was stored before any write.
   std::optional<std::string> storedBeforeFirstWrite;
   std::size_t writesBeforeFirstWrite = 0;
+  QTimer batchStart;
+  QObject::connect(&batchStart, &QTimer::timeout, [&] {
+    const std::vector<std::string> reads = device.Requests(kReadCode);
+    if (std::count(reads.begin(), reads.end(), "~OS") < 2) return;
+    batchStart.stop();
+    storedBeforeFirstWrite = programDir.Read("options.ini");
+    writesBeforeFirstWrite = device.Requests(kWriteCode).size();
+  });
   boxes.onShow = [&](const FakeMessageBoxes::Box& box) {
-    if (box.kind != FakeMessageBoxes::Kind::Confirm) return;
-    QTimer::singleShot(0, &Window(), [&] {
-      storedBeforeFirstWrite = programDir.Read("options.ini");
-      writesBeforeFirstWrite = device.Requests(kWriteCode).size();
-    });
+    if (box.kind == FakeMessageBoxes::Kind::Confirm) batchStart.start(0);
   };
 
   ClickSet();
