@@ -5,20 +5,15 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
-#include <condition_variable>
-#include <filesystem>
-#include <fstream>
-#include <mutex>
-#include <set>
-#include <thread>
+#include <optional>
 
-#include "cli/Fleet.h"
+#include "cli/FleetRun.h"
 #include "cli/InputError.h"
 #include "cli/InputFiles.h"
+#include "cli/ReadAndTest.h"
 #include "cli/Report.h"
-#include "cli/Sha256.h"
+#include "cli/RunInputs.h"
 #include "platform/AppError.h"
-#include "platform/FileReplace.h"
 
 namespace quillstone::cli {
 namespace {
@@ -27,7 +22,6 @@ constexpr int kDefaultJobs = 16;
 constexpr int kMostJobs = 1024;  // the library's limit of open connections
 constexpr double kDefaultVerifyTimeoutSeconds = 60;
 constexpr double kLongestVerifyTimeoutSeconds = 3600;
-constexpr const char* kStdout = "-";
 
 // The options every fleet command shares.
 struct FleetArguments {
@@ -61,12 +55,6 @@ struct TestArguments {
   FleetArguments fleet;
 };
 
-// Usage errors found after parsing, before any device is contacted.
-class UsageError : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
-
 RestartPolicy PolicyNamed(const std::string& name) {
   if (name == "changed") return RestartPolicy::kChanged;
   if (name == "never") return RestartPolicy::kNever;
@@ -80,79 +68,16 @@ std::string MaskedOption(const std::string& option, bool showSecrets) {
   return name + "=" + ShownValue(name, option.substr(equals + 1), showSecrets);
 }
 
-bool SameFile(const std::string& a, const std::string& b) {
-  std::error_code error;
-  return std::filesystem::equivalent(std::filesystem::u8path(a), std::filesystem::u8path(b),
-                                     error) &&
-         !error;
+DeviceSource SourceOf(const FleetArguments& fleet) {
+  return {fleet.devices, fleet.deviceList};
 }
 
-// The report must not replace an input, and its folder must take a new file (the report is
-// written to a temporary file there and renamed over it).
-void CheckReportPath(const std::string& report, const std::vector<std::string>& inputs) {
-  if (report.empty() || report == kStdout) return;
-  for (const std::string& input : inputs) {
-    if (!input.empty() && SameFile(report, input)) {
-      throw UsageError("--report " + report + " is the same file as the input " + input);
-    }
-  }
-  const std::filesystem::path path = std::filesystem::u8path(report);
-  std::error_code error;
-  if (std::filesystem::is_directory(path, error)) {
-    throw UsageError("--report " + report + " is a folder");
-  }
-  std::filesystem::path probe = path;
-  probe += ".quillstone-check";
-  {
-    std::ofstream out(probe, std::ios::binary);
-    if (!out) throw UsageError("--report " + report + " cannot be written there");
-  }
-  std::filesystem::remove(probe, error);
+double SecondsSince(SteadyClock::time_point start, const ClockNow& now) {
+  return std::chrono::duration<double>(now() - start).count();
 }
 
-std::vector<InputFile> HashInputs(const std::vector<std::string>& paths) {
-  std::vector<InputFile> inputs;
-  for (const std::string& path : paths) {
-    if (path.empty()) continue;
-    std::string content;
-    detail::ReadWholeFile(path, content);
-    inputs.push_back({path, Sha256Hex(content)});
-  }
-  return inputs;
-}
-
-// Redraws the live line on a timer while it lives.
-class Ticker {
- public:
-  Ticker(ProgressDisplay& progress, bool active, std::chrono::milliseconds every) {
-    if (!active) return;
-    try {
-      thread_ = std::thread([this, &progress, every] {
-        std::unique_lock lock(mutex_);
-        while (!changed_.wait_for(lock, every, [this] { return over_; })) progress.Tick();
-      });
-    } catch (const std::system_error&) {
-      // Without the timer the line still moves with every device.
-    }
-  }
-  ~Ticker() {
-    {
-      std::lock_guard lock(mutex_);
-      over_ = true;
-    }
-    changed_.notify_all();
-    if (thread_.joinable()) thread_.join();
-  }
-  Ticker(const Ticker&) = delete;
-  Ticker& operator=(const Ticker&) = delete;
-
- private:
-  std::mutex mutex_;
-  std::condition_variable changed_;
-  bool over_ = false;
-  std::thread thread_;
-};
-
+// One run of a command: its inputs checked before any device is contacted, the devices worked
+// through with progress, then the table, the report and the exit code.
 class Run {
  public:
   explicit Run(CliEnvironment& environment)
@@ -164,26 +89,23 @@ class Run {
     record.command = arguments.check ? "check" : "apply";
     record.started = UtcNow();
     std::vector<DeviceJob> jobs;
-    try {
-      CheckReportPath(fleet.reportFile,
+    const int bad = Prepared([&] {
+      CheckOutputPath("--report", fleet.reportFile,
                       {arguments.optionsFile, fleet.deviceList, arguments.onlyFailed});
       const InputRules rules{.allowUnknownOptions = arguments.allowUnknownOptions};
       const OptionList base = ReadOptionsFile(arguments.optionsFile, rules);
       for (const std::string& option : base) {
         record.options.push_back(MaskedOption(option, fleet.showSecrets));
       }
-      jobs = Jobs(fleet, arguments.onlyFailed, base, rules);
+      std::optional<std::vector<std::string>> onlyThese;
+      if (!arguments.onlyFailed.empty()) onlyThese = FailedDevicesOfReport(arguments.onlyFailed);
+      jobs = BuildJobs(SourceOf(fleet), base, rules, onlyThese);
       CheckJobsFit(fleet.jobs, jobs.size());
-    } catch (const InputError& error) {
-      return BadInput(error.what());
-    } catch (const UsageError& error) {
-      return BadInput(error.what());
-    } catch (const AppError& error) {
-      return BadInput(error.what());
-    }
+    });
+    if (bad != kExitSuccess) return bad;
     record.inputs = HashInputs({arguments.optionsFile, fleet.deviceList, arguments.onlyFailed});
     record.jobs = fleet.jobs;
-    record.restart = arguments.check ? "never" : arguments.noRestart ? "never" : arguments.restart;
+    record.restart = arguments.check || arguments.noRestart ? "never" : arguments.restart;
     record.verify = arguments.verify && !arguments.check;
 
     ApplySettings settings;
@@ -195,138 +117,114 @@ class Run {
         std::chrono::milliseconds(static_cast<std::int64_t>(arguments.verifyTimeoutSeconds * 1000));
     settings.interrupted = [this] { return Interruption() != 0; };
     settings.runStart = env_.now();
-    const std::vector<DeviceReport> reports = RunJobs(fleet, jobs, [&](const DeviceJob& job) {
+    const std::vector<DeviceReport> reports = Work(fleet, jobs, [&](const DeviceJob& job) {
       return ApplyToDevice(job, settings, env_.services, env_.now);
     });
     record.ended = UtcNow();
     record.interrupted = Interruption() != 0;
-    return Finish(fleet, reports, record);
+    return Finish(fleet, reports, record, Human(fleet), fleet.quiet);
   }
 
   int Read(const ReadArguments& arguments) {
     const FleetArguments& fleet = arguments.fleet;
     std::vector<std::string> names = arguments.words;
     std::vector<DeviceJob> jobs;
-    try {
-      CheckReportPath(fleet.reportFile, {fleet.deviceList});
+    const int bad = Prepared([&] {
+      CheckOutputPath("--report", fleet.reportFile, {fleet.deviceList});
       if (fleet.deviceList.empty()) {
         if (names.size() < 2) throw UsageError("read: DEVICE and at least one NAME are needed");
         jobs.push_back({ParseDeviceAddress(names.front(), "device argument 1"), {}});
         names.erase(names.begin());
       } else {
         if (names.empty()) throw UsageError("read: at least one NAME is needed");
-        jobs = Jobs(fleet, {}, {});
+        jobs = BuildJobs(SourceOf(fleet), {}, {});
       }
       CheckJobsFit(fleet.jobs, jobs.size());
-    } catch (const InputError& error) {
-      return BadInput(error.what());
-    } catch (const UsageError& error) {
-      return BadInput(error.what());
-    }
+    });
+    if (bad != kExitSuccess) return bad;
     std::vector<ReadResult> results(jobs.size());
-    const std::vector<DeviceReport> reports = RunJobs(
+    const std::vector<DeviceReport> reports = Work(
         fleet, jobs,
         [&](const DeviceJob& job) {
           const auto index = static_cast<std::size_t>(&job - jobs.data());
           const SteadyClock::time_point start = env_.now();
           results[index] = ReadFromDevice(job.address, names, env_.services);
-          DeviceReport report;
-          report.device = job.address.Name();
-          report.options = static_cast<int>(names.size());
-          report.outcome = Outcome::kDone;
-          if (!results[index].connected) {
-            report.outcome = Outcome::kFailed;
-            report.problem = kCannotConnect;
-          } else if (!results[index].failed.empty()) {
-            report.outcome = Outcome::kFailed;
-            report.problem = results[index].failed.front() + ": the device did not answer the read";
-          }
-          report.seconds = std::chrono::duration<double>(env_.now() - start).count();
-          return report;
+          return ReadReport(job, results[index], names.size(), SecondsSince(start, env_.now));
         },
         /*dataOnStdout=*/true);
-    if (fleet.deviceList.empty()) return ReadOne(jobs.front(), results.front(), fleet);
-    // One row per device, one column per option: fit to be given back as --devices. A secret
-    // value is left out unless asked for, as an empty cell changes nothing when given back.
-    std::string csv = "device";
-    for (const std::string& name : names) csv += "," + CsvField(name);
-    csv += "\n";
-    bool secretsLeftOut = false;
-    for (std::size_t i = 0; i < jobs.size(); ++i) {
-      std::map<std::string, std::string> values;
-      for (const std::string& line : results[i].lines) {
-        const std::size_t equals = line.find('=');
-        values[line.substr(0, equals)] = line.substr(equals + 1);
+    if (fleet.deviceList.empty()) {
+      const ReadResult& result = results.front();
+      if (!result.connected) return DeviceFailed(jobs.front().address.Name(), kCannotConnect);
+      Print(ReadLines(result, fleet.showSecrets));
+      for (const std::string& name : result.failed) {
+        err_ << "quillstone-cli: " << name << ": the device did not answer the read\n";
       }
-      csv += CsvField(jobs[i].address.Name());
-      for (const std::string& name : names) {
-        std::string value = values[name];
-        if (ShownValue(name, value, fleet.showSecrets) != value) {
-          value.clear();
-          secretsLeftOut = true;
-        }
-        csv += "," + CsvField(value);
-      }
-      csv += "\n";
+      return Exit(result.failed.empty() ? kExitSuccess : kExitDeviceFailed);
     }
-    Print(csv);
+    bool secretsLeftOut = false;
+    Print(ReadCsv(jobs, names, results, fleet.showSecrets, secretsLeftOut));
     if (secretsLeftOut) err_ << "quillstone-cli: secret values left out (--show-secrets)\n";
-    return Finish(fleet, reports, ReadRecord(fleet, "read"), /*tableOnErr=*/true);
+    return Finish(fleet, reports, DataRecord(fleet, "read"), err_, /*quiet=*/true);
   }
 
   int Test(const TestArguments& arguments) {
     const FleetArguments& fleet = arguments.fleet;
     std::vector<DeviceJob> jobs;
-    try {
-      CheckReportPath(fleet.reportFile, {fleet.deviceList});
-      jobs = Jobs(fleet, {}, {});
+    const int bad = Prepared([&] {
+      CheckOutputPath("--report", fleet.reportFile, {fleet.deviceList});
+      jobs = BuildJobs(SourceOf(fleet), {}, {});
       if (fleet.deviceList.empty() && jobs.size() != 1) {
         throw UsageError("test: one DEVICE, or --devices LIST");
       }
       CheckJobsFit(fleet.jobs, jobs.size());
-    } catch (const InputError& error) {
-      return BadInput(error.what());
-    } catch (const UsageError& error) {
-      return BadInput(error.what());
-    }
-    const std::vector<DeviceReport> reports = RunJobs(
+    });
+    if (bad != kExitSuccess) return bad;
+    const std::vector<DeviceReport> reports = Work(
         fleet, jobs,
         [&](const DeviceJob& job) {
           const SteadyClock::time_point start = env_.now();
-          DeviceReport report;
-          report.device = job.address.Name();
-          report.outcome = Outcome::kDone;
-          if (!TestDevice(job.address, env_.services)) {
-            report.outcome = Outcome::kFailed;
-            report.problem = CannotConnectReason(
-                std::chrono::duration_cast<std::chrono::milliseconds>(env_.now() - start));
-          }
-          report.seconds = std::chrono::duration<double>(env_.now() - start).count();
-          return report;
+          const bool answered = TestDevice(job.address, env_.services);
+          return TestReport(
+              job, answered,
+              std::chrono::duration_cast<std::chrono::milliseconds>(env_.now() - start));
         },
         /*dataOnStdout=*/true);
     if (fleet.deviceList.empty()) {
-      if (!Succeeded(reports.front())) {
-        err_ << "quillstone-cli: " << reports.front().device << ": " << reports.front().problem
-             << '\n';
-        return Exit(kExitDeviceFailed);
-      }
-      Print(reports.front().device + ": connect succeed\n");
+      const DeviceReport& report = reports.front();
+      if (!Succeeded(report)) return DeviceFailed(report.device, report.problem);
+      Print(report.device + ": connect succeed\n");
       return Exit(kExitSuccess);
     }
-    std::string csv = "device,result\n";
-    for (const DeviceReport& report : reports) {
-      csv += CsvField(report.device) + "," +
-             CsvField(Succeeded(report) ? "connect succeed" : report.problem) + "\n";
-    }
-    Print(csv);
-    return Finish(fleet, reports, ReadRecord(fleet, "test"), /*tableOnErr=*/true);
+    Print(TestCsv(reports));
+    return Finish(fleet, reports, DataRecord(fleet, "test"), err_, /*quiet=*/true);
   }
 
  private:
   int Interruption() const { return env_.interruption ? env_.interruption() : 0; }
 
-  RunRecord ReadRecord(const FleetArguments& fleet, const std::string& command) const {
+  // The one place where bad input ends a run before any device is contacted: the message,
+  // "Nothing was sent", exit 2. kExitSuccess when `prepare` went through.
+  template <typename Prepare>
+  int Prepared(Prepare prepare) {
+    try {
+      prepare();
+      return kExitSuccess;
+    } catch (const InputError& error) {
+      return BadInput(error.what());
+    } catch (const UsageError& error) {
+      return BadInput(error.what());
+    } catch (const AppError& error) {
+      return BadInput(error.what());
+    }
+  }
+
+  int BadInput(const std::string& what) {
+    err_ << "quillstone-cli: " << what << "\nNothing was sent to any device.\n";
+    return kExitUsage;
+  }
+
+  // The record of a read or test run: its device list, no options asked.
+  RunRecord DataRecord(const FleetArguments& fleet, const std::string& command) const {
     RunRecord record;
     record.command = command;
     record.started = started_;
@@ -336,37 +234,6 @@ class Run {
     record.restart = "never";
     record.interrupted = Interruption() != 0;
     return record;
-  }
-
-  std::vector<DeviceJob> Jobs(const FleetArguments& fleet, const std::string& onlyFailed,
-                              const OptionList& base, const InputRules& rules = {}) const {
-    std::vector<DeviceEntry> entries;
-    if (!fleet.deviceList.empty()) {
-      entries = ReadDeviceList(fleet.deviceList, rules);
-    } else if (!fleet.devices.empty()) {
-      entries = ParseDeviceArguments(fleet.devices, rules);
-    }
-    if (!onlyFailed.empty()) {
-      const std::vector<std::string> failed = FailedDevicesOfReport(onlyFailed);
-      if (entries.empty()) {
-        entries = ParseDeviceArguments(failed);
-      } else {
-        const std::set<std::string> names(failed.begin(), failed.end());
-        std::erase_if(entries, [&](const DeviceEntry& entry) {
-          return names.count(entry.address.Name()) == 0;
-        });
-      }
-    }
-    if (entries.empty()) throw UsageError("no device to work on");
-    RejectDuplicateDevices(entries);
-    std::vector<DeviceJob> jobs;
-    for (const DeviceEntry& entry : entries) {
-      jobs.push_back({entry.address, OptionsFor(base, entry.overrides)});
-      if (!base.empty() && jobs.back().options.empty()) {
-        throw InputError(entry.where, entry.column, "no options to write to this device");
-      }
-    }
-    return jobs;
   }
 
   void CheckJobsFit(int jobs, std::size_t devices) const {
@@ -384,33 +251,24 @@ class Run {
 
   // `dataOnStdout`: read and test print their results there, so progress goes to stderr, and
   // for a single device there is none.
-  std::vector<DeviceReport> RunJobs(const FleetArguments& fleet, const std::vector<DeviceJob>& jobs,
-                                    const std::function<DeviceReport(const DeviceJob&)>& work,
-                                    bool dataOnStdout = false) {
-    std::vector<DeviceAddress> addresses;
-    for (const DeviceJob& job : jobs) addresses.push_back(job.address);
-    RunHousekeeping(addresses, env_.services);
-    const bool live = env_.terminal && !dataOnStdout && !fleet.json && fleet.reportFile != kStdout;
-    std::ostream nowhere(nullptr);
-    std::ostream& shown = !dataOnStdout ? Human(fleet) : fleet.deviceList.empty() ? nowhere : err_;
-    ProgressDisplay progress(shown, live, fleet.quiet, jobs.size(), env_.now);
-    std::vector<DeviceReport> reports;
-    {
-      const Ticker ticker(progress, live, env_.redrawEvery);
-      reports =
-          RunFleet(jobs, fleet.jobs, work,
-                   {.started = [&](const DeviceJob&) { progress.Started(); },
-                    .finished = [&](const DeviceReport& report) { progress.Finished(report); }},
-                   {.interrupted = [this] { return Interruption() != 0; }, .startWorker = {}});
-    }
-    progress.Close();
-    return reports;
+  std::vector<DeviceReport> Work(const FleetArguments& fleet, const std::vector<DeviceJob>& jobs,
+                                 const std::function<DeviceReport(const DeviceJob&)>& work,
+                                 bool dataOnStdout = false) {
+    ProgressShown shown;
+    shown.live = env_.terminal && !dataOnStdout && !fleet.json && fleet.reportFile != kStdout;
+    shown.out = !dataOnStdout ? &Human(fleet) : fleet.deviceList.empty() ? nullptr : &err_;
+    shown.quiet = fleet.quiet;
+    shown.redrawEvery = env_.redrawEvery;
+    return RunWithProgress(jobs, fleet.jobs, work, shown, env_.services, env_.now,
+                           [this] { return Interruption() != 0; });
   }
 
+  // The table, then the report where asked; a report that could not be written fails the run.
   int Finish(const FleetArguments& fleet, const std::vector<DeviceReport>& reports,
-             const RunRecord& record, bool tableOnErr = false) {
-    WriteSummaryTable(tableOnErr ? err_ : Human(fleet), reports, fleet.quiet || tableOnErr);
-    bool allSucceeded = std::all_of(reports.begin(), reports.end(), Succeeded);
+             const RunRecord& record, std::ostream& table, bool quiet) {
+    WriteSummaryTable(table, reports, quiet);
+    bool allSucceeded = std::all_of(reports.begin(), reports.end(),
+                                    [](const DeviceReport& report) { return Succeeded(report); });
     if (fleet.json) Print(JsonReport(reports, record));
     if (fleet.reportFile == kStdout) {
       if (!fleet.json) Print(CsvReport(reports));
@@ -423,6 +281,11 @@ class Run {
       }
     }
     return Exit(allSucceeded ? kExitSuccess : kExitDeviceFailed);
+  }
+
+  int DeviceFailed(const std::string& device, const std::string& problem) {
+    err_ << "quillstone-cli: " << device << ": " << problem << '\n';
+    return Exit(kExitDeviceFailed);
   }
 
   void Print(const std::string& text) {
@@ -439,29 +302,6 @@ class Run {
     }
     const int signal = Interruption();
     return signal != 0 ? kExitInterruptedBase + signal : code;
-  }
-
-  int ReadOne(const DeviceJob& job, const ReadResult& result, const FleetArguments& fleet) {
-    if (!result.connected) {
-      err_ << "quillstone-cli: " << job.address.Name() << ": " << kCannotConnect << '\n';
-      return Exit(kExitDeviceFailed);
-    }
-    std::string lines;
-    for (const std::string& line : result.lines) {
-      const std::size_t equals = line.find('=');
-      const std::string name = line.substr(0, equals);
-      lines += name + "=" + ShownValue(name, line.substr(equals + 1), fleet.showSecrets) + "\n";
-    }
-    Print(lines);
-    for (const std::string& name : result.failed) {
-      err_ << "quillstone-cli: " << name << ": the device did not answer the read\n";
-    }
-    return Exit(result.failed.empty() ? kExitSuccess : kExitDeviceFailed);
-  }
-
-  int BadInput(const std::string& what) {
-    err_ << "quillstone-cli: " << what << "\nNothing was sent to any device.\n";
-    return kExitUsage;
   }
 
   CliEnvironment& env_;

@@ -35,9 +35,16 @@ std::string CsvField(const std::string& text) {
   return quoted + "\"";
 }
 
-bool Succeeded(const DeviceReport& report) {
-  return report.outcome == Outcome::kDone || report.outcome == Outcome::kVerified ||
-         report.outcome == Outcome::kChecked;
+bool Succeeded(Outcome outcome) {
+  return outcome == Outcome::kDone || outcome == Outcome::kVerified || outcome == Outcome::kChecked;
+}
+
+std::optional<Outcome> OutcomeNamed(const std::string& name) {
+  for (const Outcome outcome : {Outcome::kDone, Outcome::kVerified, Outcome::kChecked,
+                                Outcome::kFailed, Outcome::kInterrupted, Outcome::kNotStarted}) {
+    if (OutcomeName(outcome) == name) return outcome;
+  }
+  return std::nullopt;
 }
 
 std::string OutcomeName(Outcome outcome) {
@@ -311,10 +318,9 @@ std::vector<std::string> FailedDevicesOfReport(const std::string& path) {
         !device.contains("result") || !device["result"].is_string()) {
       throw AppError(path + ": not a JSON report of quillstone-cli");
     }
-    const std::string result = device["result"].get<std::string>();
-    if (result != "done" && result != "verified" && result != "checked") {
-      failed.push_back(device["device"].get<std::string>());
-    }
+    const std::optional<Outcome> outcome = OutcomeNamed(device["result"].get<std::string>());
+    if (!outcome) throw AppError(path + ": not a JSON report of quillstone-cli");
+    if (!Succeeded(*outcome)) failed.push_back(device["device"].get<std::string>());
   }
   return failed;
 }

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <mutex>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -13,7 +14,15 @@ namespace quillstone::cli {
 
 // "done", "verified", "checked", "failed", "interrupted" or "not started".
 std::string OutcomeName(Outcome outcome);
-bool Succeeded(const DeviceReport& report);
+// The outcome of that name, none for any other text.
+std::optional<Outcome> OutcomeNamed(const std::string& name);
+
+// The one rule of success: done, verified or checked. Everything else (failed, interrupted,
+// not started) is a device to take again.
+bool Succeeded(Outcome outcome);
+inline bool Succeeded(const DeviceReport& report) {
+  return Succeeded(report.outcome);
+}
 
 // On a terminal one line rewritten in place (done, failed, in flight, elapsed, an estimate of
 // what is left), with each failure printed above it as it happens; otherwise one plain line per
