@@ -3,13 +3,17 @@
 #include <quillstone/Version.h>
 #include <CLI/CLI.hpp>
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cmath>
+#include <memory>
 #include <optional>
 
+#include "cli/EarlierRun.h"
 #include "cli/FleetRun.h"
 #include "cli/InputError.h"
 #include "cli/InputFiles.h"
+#include "cli/Journal.h"
 #include "cli/ReadAndTest.h"
 #include "cli/Report.h"
 #include "cli/RunInputs.h"
@@ -22,6 +26,13 @@ constexpr int kDefaultJobs = 16;
 constexpr int kMostJobs = 1024;  // the library's limit of open connections
 constexpr double kDefaultVerifyTimeoutSeconds = 60;
 constexpr double kLongestVerifyTimeoutSeconds = 3600;
+
+constexpr const char* kOutputClosed =
+    "quillstone-cli: the standard output was closed: stopping as on SIGTERM: the devices in "
+    "flight finish their option and end their configuration; no new device starts\n";
+constexpr const char* kJournalStop =
+    ": stopping: the devices in flight finish their option and end their configuration; no new "
+    "device starts\n";
 
 // The options every fleet command shares.
 struct FleetArguments {
@@ -43,6 +54,8 @@ struct ApplyArguments {
   double verifyTimeoutSeconds = kDefaultVerifyTimeoutSeconds;
   bool check = false;
   std::string onlyFailed;
+  bool allowChangedInputs = false;
+  std::string journalFile;
   bool allowUnknownOptions = false;
 };
 
@@ -89,24 +102,50 @@ class Run {
     record.command = arguments.check ? "check" : "apply";
     record.started = UtcNow();
     std::vector<DeviceJob> jobs;
+    std::optional<EarlierRun> earlier;
     const int bad = Prepared([&] {
-      CheckOutputPath("--report", fleet.reportFile,
-                      {arguments.optionsFile, fleet.deviceList, arguments.onlyFailed});
+      const std::vector<std::string> inputs = {arguments.optionsFile, fleet.deviceList,
+                                               arguments.onlyFailed};
+      CheckOutputPath("--report", fleet.reportFile, inputs);
+      const std::string journalPath = JournalPath(arguments);
+      std::vector<std::string> notOver = inputs;
+      notOver.push_back(fleet.reportFile);
+      CheckOutputPath("--journal", journalPath, notOver);
       const InputRules rules{.allowUnknownOptions = arguments.allowUnknownOptions};
       const OptionList base = ReadOptionsFile(arguments.optionsFile, rules);
       for (const std::string& option : base) {
         record.options.push_back(MaskedOption(option, fleet.showSecrets));
       }
-      std::optional<std::vector<std::string>> onlyThese;
-      if (!arguments.onlyFailed.empty()) onlyThese = FailedDevicesOfReport(arguments.onlyFailed);
-      jobs = BuildJobs(SourceOf(fleet), base, rules, onlyThese);
+      record.inputs = HashInputs({{arguments.optionsFile, "options"},
+                                  {fleet.deviceList, "devices"},
+                                  {arguments.onlyFailed, "earlier run"}});
+      if (!arguments.onlyFailed.empty()) {
+        earlier = ReadEarlierRun(arguments.onlyFailed);
+        if (!arguments.allowChangedInputs) {
+          const std::optional<InputFile> list =
+              fleet.deviceList.empty() ? std::nullopt : std::optional(record.inputs[1]);
+          const std::string why = InputsDiffer(*earlier, record.inputs[0], list);
+          if (!why.empty()) throw UsageError(why);
+        }
+      }
+      jobs = BuildJobs(SourceOf(fleet), base, rules,
+                       earlier ? earlier->Unfinished() : std::vector<std::string>{});
+      if (earlier)
+        std::erase_if(jobs, [&](const DeviceJob& job) { return earlier->Finished(job); });
       CheckJobsFit(fleet.jobs, jobs.size());
+      if (!journalPath.empty()) journal_ = std::make_unique<JournalWriter>(journalPath);
     });
     if (bad != kExitSuccess) return bad;
-    record.inputs = HashInputs({arguments.optionsFile, fleet.deviceList, arguments.onlyFailed});
+    if (earlier) {
+      for (const std::string& note : earlier->notes) err_ << "quillstone-cli: " << note << '\n';
+      if (jobs.empty()) {
+        err_ << "quillstone-cli: every device of " << earlier->path << " finished; nothing to do\n";
+      }
+    }
     record.jobs = fleet.jobs;
     record.restart = arguments.check || arguments.noRestart ? "never" : arguments.restart;
     record.verify = arguments.verify && !arguments.check;
+    if (journal_) journal_->RunStarted(record, jobs);
 
     ApplySettings settings;
     settings.restart = PolicyNamed(record.restart);
@@ -115,13 +154,31 @@ class Run {
     settings.showSecrets = fleet.showSecrets;
     settings.verifyTimeout =
         std::chrono::milliseconds(static_cast<std::int64_t>(arguments.verifyTimeoutSeconds * 1000));
-    settings.interrupted = [this] { return Interruption() != 0; };
+    settings.interrupted = [this] { return Stopping(); };
     settings.runStart = env_.now();
+    if (journal_) {
+      JournalWriter& journal = *journal_;
+      settings.events.optionTaken = [&journal](const std::string& device,
+                                               const OptionReport& option) {
+        journal.OptionTaken(device, option);
+      };
+      settings.events.restarted = [&journal](const std::string& device) {
+        journal.Restarted(device);
+      };
+      settings.events.configurationEnded = [&journal](const std::string& device) {
+        journal.ConfigurationEnded(device);
+      };
+    }
     const std::vector<DeviceReport> reports = Work(fleet, jobs, [&](const DeviceJob& job) {
-      return ApplyToDevice(job, settings, env_.services, env_.now);
+      // On the disk before the device is opened: a device with any write has its start there.
+      if (journal_) journal_->DeviceStarted(job);
+      DeviceReport report = ApplyToDevice(job, settings, env_.services, env_.now);
+      if (journal_) journal_->DeviceFinished(report);
+      return report;
     });
     record.ended = UtcNow();
-    record.interrupted = Interruption() != 0;
+    record.interrupted = Stopping();
+    if (journal_) journal_->RunEnded(record);
     return Finish(fleet, reports, record, Human(fleet), fleet.quiet);
   }
 
@@ -202,6 +259,21 @@ class Run {
  private:
   int Interruption() const { return env_.interruption ? env_.interruption() : 0; }
 
+  // No new device starts, and those in flight end after their option: a signal, a closed
+  // standard output, or a journal that can no longer be written.
+  bool Stopping() const {
+    return Interruption() != 0 || outputClosed_.load() || (journal_ && journalBroken_.load());
+  }
+
+  // --journal, or beside a report file; none for --check, which writes nothing.
+  static std::string JournalPath(const ApplyArguments& arguments) {
+    if (arguments.check) return {};
+    if (!arguments.journalFile.empty()) return arguments.journalFile;
+    const std::string& report = arguments.fleet.reportFile;
+    if (report.empty() || report == kStdout || IsStreamPath(report)) return {};
+    return JournalBesideReport(report);
+  }
+
   // The one place where bad input ends a run before any device is contacted: the message,
   // "Nothing was sent", exit 2. kExitSuccess when `prepare` went through.
   template <typename Prepare>
@@ -229,7 +301,7 @@ class Run {
     record.command = command;
     record.started = started_;
     record.ended = UtcNow();
-    record.inputs = HashInputs({fleet.deviceList});
+    record.inputs = HashInputs({{fleet.deviceList, "devices"}});
     record.jobs = fleet.jobs;
     record.restart = "never";
     record.interrupted = Interruption() != 0;
@@ -259,8 +331,20 @@ class Run {
     shown.out = !dataOnStdout ? &Human(fleet) : fleet.deviceList.empty() ? nullptr : &err_;
     shown.quiet = fleet.quiet;
     shown.redrawEvery = env_.redrawEvery;
-    return RunWithProgress(jobs, fleet.jobs, work, shown, env_.services, env_.now,
-                           [this] { return Interruption() != 0; });
+    if (shown.out == &out_) {
+      shown.outputFailed = [this] {
+        if (Interruption() == 0) err_ << kOutputClosed;
+        outputClosed_ = true;
+      };
+    }
+    return RunWithProgress(jobs, fleet.jobs, work, shown, env_.services, env_.now, [this] {
+      bool first = false;
+      if (journal_ && !journalBroken_.load() && !journal_->Failed().empty() &&
+          journalBroken_.compare_exchange_strong(first, true)) {
+        err_ << "quillstone-cli: " << journal_->Failed() << kJournalStop;
+      }
+      return Stopping();
+    });
   }
 
   // The table, then the report where asked; a report that could not be written fails the run.
@@ -280,6 +364,10 @@ class Run {
         allSucceeded = false;
       }
     }
+    if (journal_ && !journal_->Failed().empty()) {
+      if (!journalBroken_) err_ << "quillstone-cli: " << journal_->Failed() << '\n';
+      allSucceeded = false;
+    }
     return Exit(allSucceeded ? kExitSuccess : kExitDeviceFailed);
   }
 
@@ -293,21 +381,25 @@ class Run {
     out_.flush();
   }
 
-  // A signal decides the exit code; a stdout that could not take the output fails the run.
+  // A signal decides the exit code, then a standard output that could not take the output.
   int Exit(int code) {
     out_.flush();
-    if (!out_) {
-      err_ << "quillstone-cli: the standard output could not be written\n";
-      if (code == kExitSuccess) code = kExitDeviceFailed;
-    }
     const int signal = Interruption();
-    return signal != 0 ? kExitInterruptedBase + signal : code;
+    if (signal != 0) return kExitInterruptedBase + signal;
+    if (!out_ || outputClosed_) {
+      if (!outputClosed_) err_ << "quillstone-cli: the standard output could not be written\n";
+      return kExitOutputClosed;
+    }
+    return code;
   }
 
   CliEnvironment& env_;
   std::ostream& out_;
   std::ostream& err_;
   std::string started_ = UtcNow();
+  std::unique_ptr<JournalWriter> journal_;
+  std::atomic<bool> journalBroken_{false};
+  std::atomic<bool> outputClosed_{false};
 };
 
 void AddFleetOptions(CLI::App& command, FleetArguments& fleet, bool devicePositional) {
@@ -351,8 +443,12 @@ int RunCommandLine(const std::vector<std::string>& args, CliEnvironment& environ
   app.footer(
       "DEVICE: tcp:HOST[:PORT] (port 4370 by default) or serial:PORT[,device=N][,baud=B]\n"
       "(PORT as COMn, or a path on Linux; device 1 and 115200 baud by default).\n"
-      "Exit codes: 0 every device succeeded, 1 a device failed, 2 usage error or bad input,\n"
-      "130 / 143 interrupted by Ctrl+C / SIGTERM (the devices in flight were finished).");
+      "Exit codes: 0 every device succeeded, 1 a device failed or the report or journal could\n"
+      "not be written, 2 usage error or bad input (nothing sent), 3 stopped at once by a second\n"
+      "Ctrl+C (devices in flight may hold part of their list: the journal says how far each\n"
+      "got), 130 / 143 / 129 stopped by Ctrl+C / SIGTERM / SIGHUP (the devices in flight\n"
+      "finished their option and ended their configuration), 141 the standard output was\n"
+      "closed (the run stops as on SIGTERM).");
 
   ReadArguments read;
   CLI::App* readCommand = app.add_subcommand(
@@ -387,8 +483,18 @@ int RunCommandLine(const std::vector<std::string>& args, CliEnvironment& environ
                          "Read and print what would change; write nothing, restart nothing");
   applyCommand->add_flag("--allow-unknown-options", apply.allowUnknownOptions,
                          "Send option names the wireless and modem pages do not write");
-  applyCommand->add_option("--only-failed", apply.onlyFailed,
-                           "Only the devices that did not succeed in this earlier JSON report");
+  applyCommand->add_option(
+      "--only-failed", apply.onlyFailed,
+      "Only the devices an earlier run did not finish: its JSON report, or its journal (also "
+      "of a run that was killed); refused when the options file or site list differ from the "
+      "ones it read (by SHA-256)");
+  applyCommand->add_flag("--allow-changed-inputs", apply.allowChangedInputs,
+                         "With --only-failed: go on although the options file or site list "
+                         "differ; a device counts as finished only with the very list it gets now");
+  applyCommand->add_option(
+      "--journal", apply.journalFile,
+      "Append every event of the run to FILE as it happens, synced to the disk per device "
+      "(default: REPORT.journal beside a --report file); no values, secrets never");
 
   TestArguments test;
   CLI::App* testCommand =

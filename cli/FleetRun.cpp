@@ -48,27 +48,32 @@ std::vector<DeviceReport> RunWithProgress(const std::vector<DeviceJob>& jobs, in
                                           const std::function<DeviceReport(const DeviceJob&)>& work,
                                           const ProgressShown& shown, const LinkServices& services,
                                           const ClockNow& now,
-                                          const std::function<bool()>& interrupted,
-                                          const FleetObserver& also) {
+                                          const std::function<bool()>& interrupted) {
   std::vector<DeviceAddress> addresses;
   for (const DeviceJob& job : jobs) addresses.push_back(job.address);
   RunHousekeeping(addresses, services);
   std::ostream nowhere(nullptr);
   ProgressDisplay progress(shown.out ? *shown.out : nowhere, shown.live, shown.quiet, jobs.size(),
                            now);
+  bool told = false;  // under the fleet's observer lock
+  const auto sawFailure = [&] {
+    if (told || !shown.out || !progress.Failed()) return;
+    told = true;
+    if (shown.outputFailed) shown.outputFailed();
+  };
   std::vector<DeviceReport> reports;
   {
     const Ticker ticker(progress, shown.live, shown.redrawEvery);
     reports = RunFleet(jobs, parallel, work,
                        {.started =
-                            [&](const DeviceJob& job) {
-                              if (also.started) also.started(job);
+                            [&](const DeviceJob&) {
                               progress.Started();
+                              sawFailure();
                             },
                         .finished =
                             [&](const DeviceReport& report) {
-                              if (also.finished) also.finished(report);
                               progress.Finished(report);
+                              sawFailure();
                             }},
                        {.interrupted = interrupted, .startWorker = {}});
   }

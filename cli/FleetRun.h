@@ -17,14 +17,15 @@ struct ProgressShown {
   bool live = false;            // a terminal: one line redrawn in place
   bool quiet = false;
   std::chrono::milliseconds redrawEvery{500};
+  // Called once, from a worker, when the progress could not be written (a closed stdout).
+  std::function<void()> outputFailed;
 };
 
-// Runs `work` for every job (see RunFleet); `also` hears of every device as the progress does.
+// Runs `work` for every job (see RunFleet).
 std::vector<DeviceReport> RunWithProgress(const std::vector<DeviceJob>& jobs, int parallel,
                                           const std::function<DeviceReport(const DeviceJob&)>& work,
                                           const ProgressShown& shown, const LinkServices& services,
                                           const ClockNow& now,
-                                          const std::function<bool()>& interrupted,
-                                          const FleetObserver& also = {});
+                                          const std::function<bool()>& interrupted);
 
 }  // namespace quillstone::cli

@@ -2,7 +2,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <set>
 
 #include "cli/InputError.h"
 #include "cli/Sha256.h"
@@ -22,22 +21,14 @@ bool SameFile(const std::string& a, const std::string& b) {
 
 std::vector<DeviceJob> BuildJobs(const DeviceSource& source, const OptionList& base,
                                  const InputRules& rules,
-                                 const std::optional<std::vector<std::string>>& onlyThese) {
+                                 const std::vector<std::string>& fallback) {
   std::vector<DeviceEntry> entries;
   if (!source.list.empty()) {
     entries = ReadDeviceList(source.list, rules);
   } else if (!source.arguments.empty()) {
     entries = ParseDeviceArguments(source.arguments, rules);
-  }
-  if (onlyThese) {
-    if (entries.empty() && !onlyThese->empty()) {
-      entries = ParseDeviceArguments(*onlyThese);
-    } else {
-      const std::set<std::string> names(onlyThese->begin(), onlyThese->end());
-      std::erase_if(entries, [&](const DeviceEntry& entry) {
-        return names.count(entry.address.Name()) == 0;
-      });
-    }
+  } else if (!fallback.empty()) {
+    entries = ParseDeviceArguments(fallback);
   }
   if (entries.empty()) throw UsageError("no device to work on");
   RejectDuplicateDevices(entries);
@@ -61,6 +52,7 @@ void CheckOutputPath(const std::string& option, const std::string& path,
   }
   const std::filesystem::path file = std::filesystem::u8path(path);
   std::error_code error;
+  if (IsStreamPath(path) && !std::filesystem::is_directory(file, error)) return;
   if (std::filesystem::is_directory(file, error)) {
     throw UsageError(option + " " + path + " is a folder");
   }
@@ -73,13 +65,13 @@ void CheckOutputPath(const std::string& option, const std::string& path,
   std::filesystem::remove(probe, error);
 }
 
-std::vector<InputFile> HashInputs(const std::vector<std::string>& paths) {
+std::vector<InputFile> HashInputs(const std::vector<std::pair<std::string, std::string>>& files) {
   std::vector<InputFile> inputs;
-  for (const std::string& path : paths) {
+  for (const auto& [path, role] : files) {
     if (path.empty()) continue;
     std::string content;
     detail::ReadWholeFile(path, content);
-    inputs.push_back({path, Sha256Hex(content)});
+    inputs.push_back({path, Sha256Hex(content), role});
   }
   return inputs;
 }

@@ -1,7 +1,7 @@
 #pragma once
 
-#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "cli/DeviceSession.h"
@@ -21,20 +21,20 @@ struct DeviceSource {
   std::string list;
 };
 
-// The jobs: every device of the source with the base list and its own overrides. `onlyThese`
-// (the devices an earlier run did not finish) keeps only those of the source, or is the list
-// of devices itself when the source names none. Throws when no device is left, a device is
-// listed twice, or a device with a base list gets no option.
+// The jobs: every device of the source with the base list and its own overrides; `fallback`
+// (the devices an earlier run did not finish) when the source names none. Throws when there
+// is no device, a device is listed twice, or a device with a base list gets no option.
 std::vector<DeviceJob> BuildJobs(const DeviceSource& source, const OptionList& base,
                                  const InputRules& rules,
-                                 const std::optional<std::vector<std::string>>& onlyThese = {});
+                                 const std::vector<std::string>& fallback = {});
 
-// The report (and the journal beside it) must not replace an input, and its folder must take
-// a new file: it is written to a temporary file there and renamed over it.
+// The report (and the journal) must not replace an input, and its folder must take a new file:
+// it is written to a temporary file there and renamed over it. A pipe or device is written in
+// place and not probed.
 void CheckOutputPath(const std::string& option, const std::string& path,
                      const std::vector<std::string>& inputs);
 
-// Name and SHA-256 of each file; empty paths are left out.
-std::vector<InputFile> HashInputs(const std::vector<std::string>& paths);
+// Name, SHA-256 and role of each file (path, role); empty paths are left out.
+std::vector<InputFile> HashInputs(const std::vector<std::pair<std::string, std::string>>& files);
 
 }  // namespace quillstone::cli

@@ -80,8 +80,10 @@ class LinkConnection {
                                      bool scrambleAllowed);
   // `stop`, when given, is asked before each option; once it says true the option in flight
   // has finished and the batch ends there (stopped).
+  // `taken`, when given, hears of each option as soon as the device has taken it (or not).
   BatchOutcome WriteOptionList(const OptionList& options,
-                               const std::function<bool()>& stop = nullptr);
+                               const std::function<bool()>& stop = nullptr,
+                               const std::function<void(const OptionOutcome&)>& taken = nullptr);
 
   std::int32_t Handle() const { return *handle_; }
   std::uint16_t LastReply() const { return *commandWord_; }

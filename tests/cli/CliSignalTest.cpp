@@ -248,8 +248,14 @@ TEST_F(CliSignalTest, ASecondSignalEndsAtOnce) {
     return text.find("quillstone-cli: stopping") != std::string::npos;
   }));
   cli->Signal(SIGINT);
-  EXPECT_EQ(cli->WaitForExit(), 130);
+  EXPECT_EQ(cli->WaitForExit(), quillstone::cli::kExitStoppedAtOnce)
+      << "not the 130 of a stop that finished the devices in flight";
   EXPECT_TRUE(ReadFile(Report()).empty()) << "ended before the devices in flight were done";
+  // The journal holds what was done, up to the stop itself.
+  const JournalContents journal = ParseJournal(ReadFile(Journal()), Journal());
+  EXPECT_EQ(journal.stoppedAtOnceBy, SIGINT);
+  EXPECT_FALSE(journal.ended);
+  ExpectJournalCoversTheLog(journal);
 }
 
 // The open-file limit: raised from soft to hard at start; what still does not fit is said before
