@@ -111,7 +111,8 @@ class Run {
       std::vector<std::string> notOver = inputs;
       notOver.push_back(fleet.reportFile);
       CheckOutputPath("--journal", journalPath, notOver);
-      const InputRules rules{.allowUnknownOptions = arguments.allowUnknownOptions};
+      const InputRules rules{.allowUnknownOptions = arguments.allowUnknownOptions,
+                             .stop = [this] { return Interruption() != 0; }};
       const OptionList base = ReadOptionsFile(arguments.optionsFile, rules);
       for (const std::string& option : base) {
         record.options.push_back(MaskedOption(option, fleet.showSecrets));
@@ -120,7 +121,7 @@ class Run {
                                   {fleet.deviceList, "devices"},
                                   {arguments.onlyFailed, "earlier run"}});
       if (!arguments.onlyFailed.empty()) {
-        earlier = ReadEarlierRun(arguments.onlyFailed);
+        earlier = ReadEarlierRun(arguments.onlyFailed, rules.stop);
         if (!arguments.allowChangedInputs) {
           const std::optional<InputFile> list =
               fleet.deviceList.empty() ? std::nullopt : std::optional(record.inputs[1]);
@@ -194,7 +195,7 @@ class Run {
         names.erase(names.begin());
       } else {
         if (names.empty()) throw UsageError("read: at least one NAME is needed");
-        jobs = BuildJobs(SourceOf(fleet), {}, {});
+        jobs = BuildJobs(SourceOf(fleet), {}, ReadingRules());
       }
       CheckJobsFit(fleet.jobs, jobs.size());
     });
@@ -229,7 +230,7 @@ class Run {
     std::vector<DeviceJob> jobs;
     const int bad = Prepared([&] {
       CheckOutputPath("--report", fleet.reportFile, {fleet.deviceList});
-      jobs = BuildJobs(SourceOf(fleet), {}, {});
+      jobs = BuildJobs(SourceOf(fleet), {}, ReadingRules());
       if (fleet.deviceList.empty() && jobs.size() != 1) {
         throw UsageError("test: one DEVICE, or --devices LIST");
       }
@@ -290,9 +291,18 @@ class Run {
     }
   }
 
+  // A signal that stopped the reading of the input decides the exit code, as in a run.
   int BadInput(const std::string& what) {
     err_ << "quillstone-cli: " << what << "\nNothing was sent to any device.\n";
-    return kExitUsage;
+    const int signal = Interruption();
+    return signal != 0 ? kExitInterruptedBase + signal : kExitUsage;
+  }
+
+  // The input rules of read and test: the defaults, the reading stopped by a signal.
+  InputRules ReadingRules() const {
+    InputRules rules;
+    rules.stop = [this] { return Interruption() != 0; };
+    return rules;
   }
 
   // The record of a read or test run: its device list, no options asked.
@@ -441,8 +451,12 @@ int RunCommandLine(const std::vector<std::string>& args, CliEnvironment& environ
   app.require_subcommand(0, 1);
   app.set_version_flag("--version", std::string("quillstone-cli ") + kVersion);
   app.footer(
-      "DEVICE: tcp:HOST[:PORT] (port 4370 by default) or serial:PORT[,device=N][,baud=B]\n"
-      "(PORT as COMn, or a path on Linux; device 1 and 115200 baud by default).\n"
+      std::string(
+          "DEVICE: tcp:HOST[:PORT] (port 4370 by default) or serial:PORT[,device=N][,baud=B]\n"
+          "(PORT as COMn, or a path on Linux; device 1 and 115200 baud by default).\n"
+          "Input files (--options, --devices, --only-failed): regular files of at most ") +
+      std::to_string(kLargestInputFile / (1024 * 1024)) +
+      " MiB.\n"
       "Exit codes: 0 every device succeeded, 1 a device failed or the report or journal could\n"
       "not be written, 2 usage error or bad input (nothing sent), 3 stopped at once by a second\n"
       "Ctrl+C (devices in flight may hold part of their list: the journal says how far each\n"

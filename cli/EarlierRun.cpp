@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <nlohmann/json.hpp>
 
+#include "cli/InputFiles.h"
 #include "cli/Journal.h"
 #include "platform/AppError.h"
-#include "platform/FileReplace.h"
 
 namespace quillstone::cli {
 namespace {
@@ -98,11 +98,8 @@ bool EarlierRun::Finished(const DeviceJob& job) const {
          (found->second.empty() || found->second == ListSha256(job.options));
 }
 
-EarlierRun ReadEarlierRun(const std::string& path) {
-  std::string content;
-  if (detail::ReadWholeFile(path, content) != detail::FileReadStatus::kRead) {
-    throw AppError(path + ": cannot be read");
-  }
+EarlierRun ReadEarlierRun(const std::string& path, const std::function<bool()>& stop) {
+  const std::string content = ReadInputText(path, stop);
   return LooksLikeJournal(content) ? FromJournal(path, content) : FromReport(path, content);
 }
 

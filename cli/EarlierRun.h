@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -34,8 +35,9 @@ struct EarlierRun {
   bool Finished(const DeviceJob& job) const;
 };
 
-// Throws AppError when the file cannot be read or is neither a report nor a journal.
-EarlierRun ReadEarlierRun(const std::string& path);
+// Throws InputError when the file cannot be read as an input file (ReadInputText), AppError when
+// it is neither a report nor a journal.
+EarlierRun ReadEarlierRun(const std::string& path, const std::function<bool()>& stop = {});
 
 // Empty when these inputs are the ones the earlier run read (by SHA-256); otherwise the message
 // that says which is not. `devicesPath` empty: the devices come from the earlier run itself.

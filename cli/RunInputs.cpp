@@ -5,7 +5,7 @@
 
 #include "cli/InputError.h"
 #include "cli/Sha256.h"
-#include "platform/FileReplace.h"
+#include "platform/InputFile.h"
 
 namespace quillstone::cli {
 namespace {
@@ -69,9 +69,7 @@ std::vector<InputFile> HashInputs(const std::vector<std::pair<std::string, std::
   std::vector<InputFile> inputs;
   for (const auto& [path, role] : files) {
     if (path.empty()) continue;
-    std::string content;
-    detail::ReadWholeFile(path, content);
-    inputs.push_back({path, Sha256Hex(content), role});
+    inputs.push_back({path, Sha256Hex(ReadInputFile(path, kLargestInputFile).content), role});
   }
   return inputs;
 }
