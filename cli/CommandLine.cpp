@@ -134,7 +134,15 @@ class Run {
       if (earlier)
         std::erase_if(jobs, [&](const DeviceJob& job) { return earlier->Finished(job); });
       CheckJobsFit(fleet.jobs, jobs.size());
-      if (!journalPath.empty()) journal_ = std::make_unique<JournalWriter>(journalPath);
+      record.jobs = fleet.jobs;
+      record.restart = arguments.check || arguments.noRestart ? "never" : arguments.restart;
+      record.verify = arguments.verify && !arguments.check;
+      if (!journalPath.empty()) {
+        // No device is contacted without a journal that takes records.
+        journal_ = std::make_unique<JournalWriter>(journalPath);
+        journal_->RunStarted(record, jobs);
+        if (!journal_->Failed().empty()) throw UsageError(journal_->Failed());
+      }
     });
     if (bad != kExitSuccess) return bad;
     if (earlier) {
@@ -143,10 +151,6 @@ class Run {
         err_ << "quillstone-cli: every device of " << earlier->path << " finished; nothing to do\n";
       }
     }
-    record.jobs = fleet.jobs;
-    record.restart = arguments.check || arguments.noRestart ? "never" : arguments.restart;
-    record.verify = arguments.verify && !arguments.check;
-    if (journal_) journal_->RunStarted(record, jobs);
 
     ApplySettings settings;
     settings.restart = PolicyNamed(record.restart);

@@ -312,7 +312,8 @@ bool IsStreamPath(const std::string& path) {
   const std::filesystem::file_type type =
       std::filesystem::status(std::filesystem::u8path(path), error).type();
   return !error && type != std::filesystem::file_type::regular &&
-         type != std::filesystem::file_type::not_found;
+         type != std::filesystem::file_type::not_found &&
+         type != std::filesystem::file_type::directory;
 }
 
 void WriteReportFile(const std::string& path, const std::vector<DeviceReport>& reports,

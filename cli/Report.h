@@ -95,7 +95,7 @@ std::string JsonReport(const std::vector<DeviceReport>& reports, const RunRecord
 // One device as the JSON report (and the run's journal) holds it.
 nlohmann::json DeviceJson(const DeviceReport& report);
 
-// The path exists and is not a regular file: a pipe, a terminal, a device.
+// The path exists and is neither a regular file nor a folder: a pipe, a terminal, a device.
 bool IsStreamPath(const std::string& path);
 
 // ".json" (any letter case) JSON, anything else CSV.

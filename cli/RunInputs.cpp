@@ -52,7 +52,7 @@ void CheckOutputPath(const std::string& option, const std::string& path,
   }
   const std::filesystem::path file = std::filesystem::u8path(path);
   std::error_code error;
-  if (IsStreamPath(path) && !std::filesystem::is_directory(file, error)) return;
+  if (IsStreamPath(path)) return;
   if (std::filesystem::is_directory(file, error)) {
     throw UsageError(option + " " + path + " is a folder");
   }
