@@ -185,7 +185,7 @@ void JournalWriter::OptionTaken(const std::string& device, const OptionReport& o
 }
 
 void JournalWriter::Restarted(const std::string& device) {
-  Append({{"event", "restarted"}, {"device", device}}, true);
+  Append({{"event", "restarted"}, {"device", device}}, false);
 }
 
 void JournalWriter::ConfigurationEnded(const std::string& device) {

@@ -26,9 +26,10 @@ std::string JournalBesideReport(const std::string& reportPath);
 std::string ListSha256(const OptionList& options);
 
 // Appends records, each one whole line in a single write; safe from every worker thread. A
-// device's start is on the disk (fsync) before the device is opened, and its end, restart and
-// the run's end are synced too; the options in between are written as they come and reach the
-// disk with the next sync, so that a thousand devices do not each wait for the disk per option.
+// device's start is on the disk (fsync) before the device is opened, and its end and the run's
+// end are synced too; the options and the restart in between are written as they come (a
+// killed process loses none of them) and reach the disk with the next sync, so that a thousand
+// devices do not each wait for the disk per option.
 // Syncs of threads that wait at once are shared. Once a write fails, Failed() says why and
 // later records are dropped.
 class JournalWriter {

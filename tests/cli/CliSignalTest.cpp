@@ -314,6 +314,10 @@ struct KillPoint {
   std::function<bool(const std::string& log, const std::string& journal)> reached;
 };
 
+void PrintTo(const KillPoint& point, std::ostream* out) {
+  *out << point.name;
+}
+
 class CliKillTest : public CliSignalTest, public ::testing::WithParamInterface<KillPoint> {};
 
 TEST_P(CliKillTest, TheJournalOfAKilledRunNamesEveryWrittenDeviceAndResumesTheRest) {
