@@ -334,15 +334,16 @@ std::string HowFar(const JournalDevice& device, const std::string& restart) {
   if (device.result) {
     return OutcomeName(*device.result) + (device.problem.empty() ? "" : ": " + device.problem);
   }
-  std::string far = std::to_string(device.taken.size()) + " of " + std::to_string(device.options) +
-                    " options taken (" + std::to_string(Written(device)) + " written)";
+  std::string reached = std::to_string(device.taken.size()) + " of " +
+                        std::to_string(device.options) + " options taken (" +
+                        std::to_string(Written(device)) + " written)";
   if (device.restarted) {
-    far += ", restarted";
+    reached += ", restarted";
   } else if (RestartDue(restart, Written(device))) {
-    far += ", not restarted";
+    reached += ", not restarted";
   }
-  if (!device.configurationEnded) far += ", its configuration not seen to end";
-  return far;
+  if (!device.configurationEnded) reached += ", its configuration not seen to end";
+  return reached;
 }
 
 }  // namespace quillstone::cli

@@ -113,6 +113,10 @@ struct BadJournal {
   std::string says;
 };
 
+void PrintTo(const BadJournal& value, std::ostream* out) {
+  *out << value.name;
+}
+
 class CliBadJournalTest : public ::testing::TestWithParam<BadJournal> {};
 
 TEST_P(CliBadJournalTest, IsRefusedNamingItsLine) {
@@ -169,6 +173,10 @@ struct FinishCase {
   std::optional<Outcome> end;
   bool finished;
 };
+
+void PrintTo(const FinishCase& value, std::ostream* out) {
+  *out << value.name;
+}
 
 class CliResumeSelectionTest : public ::testing::TestWithParam<FinishCase> {};
 
@@ -286,6 +294,10 @@ struct InputsCase {
   std::optional<std::string> devices;
   bool differs;
 };
+
+void PrintTo(const InputsCase& value, std::ostream* out) {
+  *out << value.name;
+}
 
 class CliInputsDifferTest : public ::testing::TestWithParam<InputsCase> {};
 
