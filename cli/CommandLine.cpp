@@ -129,10 +129,15 @@ class Run {
           if (!why.empty()) throw UsageError(why);
         }
       }
-      jobs = BuildJobs(SourceOf(fleet), base, rules,
-                       earlier ? earlier->Unfinished() : std::vector<std::string>{});
-      if (earlier)
+      const std::vector<std::string> unfinished =
+          earlier ? earlier->Unfinished() : std::vector<std::string>{};
+      // Every device of the earlier run finished and no list is given: nothing to do.
+      const bool nothingLeft =
+          earlier && unfinished.empty() && fleet.devices.empty() && fleet.deviceList.empty();
+      if (!nothingLeft) jobs = BuildJobs(SourceOf(fleet), base, rules, unfinished);
+      if (earlier) {
         std::erase_if(jobs, [&](const DeviceJob& job) { return earlier->Finished(job); });
+      }
       CheckJobsFit(fleet.jobs, jobs.size());
       record.jobs = fleet.jobs;
       record.restart = arguments.check || arguments.noRestart ? "never" : arguments.restart;

@@ -75,6 +75,19 @@ TEST(CliJournalTest, ARunJournalsEveryEventBesideItsReportAndNoSecretValue) {
       << "each device's own list";
   const std::vector<std::string> roles = {journal.inputs[0].role, journal.inputs[1].role};
   EXPECT_THAT(roles, ::testing::ElementsAre("options", "devices"));
+
+  // Resumed from it, with or without the site list: nothing left, nothing sent, success.
+  const std::size_t commands = run.fleet.CommandsReceived();
+  const std::string journalFile = run.runner.folder.File("run.json.journal");
+  for (const std::vector<std::string>& devices :
+       {std::vector<std::string>{}, std::vector<std::string>{"--devices", run.site}}) {
+    std::vector<std::string> args = {"apply", "--options", run.options, "--only-failed",
+                                     journalFile};
+    args.insert(args.end(), devices.begin(), devices.end());
+    EXPECT_EQ(run.runner.Run(args), kExitSuccess) << run.runner.err.str();
+    EXPECT_THAT(run.runner.err.str(), HasSubstr("finished; nothing to do"));
+  }
+  EXPECT_EQ(run.fleet.CommandsReceived(), commands);
 }
 
 // A write cut short at every byte of a real journal: what is before the cut parses, an
