@@ -3,22 +3,21 @@
 #include <quillstone/Version.h>
 #include <CLI/CLI.hpp>
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cmath>
-#include <condition_variable>
-#include <filesystem>
-#include <fstream>
-#include <mutex>
-#include <set>
-#include <thread>
+#include <memory>
+#include <optional>
 
-#include "cli/Fleet.h"
+#include "cli/EarlierRun.h"
+#include "cli/FleetRun.h"
 #include "cli/InputError.h"
 #include "cli/InputFiles.h"
+#include "cli/Journal.h"
+#include "cli/ReadAndTest.h"
 #include "cli/Report.h"
-#include "cli/Sha256.h"
+#include "cli/RunInputs.h"
 #include "platform/AppError.h"
-#include "platform/FileReplace.h"
 
 namespace quillstone::cli {
 namespace {
@@ -27,7 +26,13 @@ constexpr int kDefaultJobs = 16;
 constexpr int kMostJobs = 1024;  // the library's limit of open connections
 constexpr double kDefaultVerifyTimeoutSeconds = 60;
 constexpr double kLongestVerifyTimeoutSeconds = 3600;
-constexpr const char* kStdout = "-";
+
+constexpr const char* kOutputClosed =
+    "quillstone-cli: the standard output was closed: stopping as on SIGTERM: the devices in "
+    "flight finish their option and end their configuration; no new device starts\n";
+constexpr const char* kJournalStop =
+    ": stopping: the devices in flight finish their option and end their configuration; no new "
+    "device starts\n";
 
 // The options every fleet command shares.
 struct FleetArguments {
@@ -49,6 +54,8 @@ struct ApplyArguments {
   double verifyTimeoutSeconds = kDefaultVerifyTimeoutSeconds;
   bool check = false;
   std::string onlyFailed;
+  bool allowChangedInputs = false;
+  std::string journalFile;
   bool allowUnknownOptions = false;
 };
 
@@ -59,12 +66,6 @@ struct ReadArguments {
 
 struct TestArguments {
   FleetArguments fleet;
-};
-
-// Usage errors found after parsing, before any device is contacted.
-class UsageError : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
 };
 
 RestartPolicy PolicyNamed(const std::string& name) {
@@ -80,79 +81,16 @@ std::string MaskedOption(const std::string& option, bool showSecrets) {
   return name + "=" + ShownValue(name, option.substr(equals + 1), showSecrets);
 }
 
-bool SameFile(const std::string& a, const std::string& b) {
-  std::error_code error;
-  return std::filesystem::equivalent(std::filesystem::u8path(a), std::filesystem::u8path(b),
-                                     error) &&
-         !error;
+DeviceSource SourceOf(const FleetArguments& fleet) {
+  return {fleet.devices, fleet.deviceList};
 }
 
-// The report must not replace an input, and its folder must take a new file (the report is
-// written to a temporary file there and renamed over it).
-void CheckReportPath(const std::string& report, const std::vector<std::string>& inputs) {
-  if (report.empty() || report == kStdout) return;
-  for (const std::string& input : inputs) {
-    if (!input.empty() && SameFile(report, input)) {
-      throw UsageError("--report " + report + " is the same file as the input " + input);
-    }
-  }
-  const std::filesystem::path path = std::filesystem::u8path(report);
-  std::error_code error;
-  if (std::filesystem::is_directory(path, error)) {
-    throw UsageError("--report " + report + " is a folder");
-  }
-  std::filesystem::path probe = path;
-  probe += ".quillstone-check";
-  {
-    std::ofstream out(probe, std::ios::binary);
-    if (!out) throw UsageError("--report " + report + " cannot be written there");
-  }
-  std::filesystem::remove(probe, error);
+double SecondsSince(SteadyClock::time_point start, const ClockNow& now) {
+  return std::chrono::duration<double>(now() - start).count();
 }
 
-std::vector<InputFile> HashInputs(const std::vector<std::string>& paths) {
-  std::vector<InputFile> inputs;
-  for (const std::string& path : paths) {
-    if (path.empty()) continue;
-    std::string content;
-    detail::ReadWholeFile(path, content);
-    inputs.push_back({path, Sha256Hex(content)});
-  }
-  return inputs;
-}
-
-// Redraws the live line on a timer while it lives.
-class Ticker {
- public:
-  Ticker(ProgressDisplay& progress, bool active, std::chrono::milliseconds every) {
-    if (!active) return;
-    try {
-      thread_ = std::thread([this, &progress, every] {
-        std::unique_lock lock(mutex_);
-        while (!changed_.wait_for(lock, every, [this] { return over_; })) progress.Tick();
-      });
-    } catch (const std::system_error&) {
-      // Without the timer the line still moves with every device.
-    }
-  }
-  ~Ticker() {
-    {
-      std::lock_guard lock(mutex_);
-      over_ = true;
-    }
-    changed_.notify_all();
-    if (thread_.joinable()) thread_.join();
-  }
-  Ticker(const Ticker&) = delete;
-  Ticker& operator=(const Ticker&) = delete;
-
- private:
-  std::mutex mutex_;
-  std::condition_variable changed_;
-  bool over_ = false;
-  std::thread thread_;
-};
-
+// One run of a command: its inputs checked before any device is contacted, the devices worked
+// through with progress, then the table, the report and the exit code.
 class Run {
  public:
   explicit Run(CliEnvironment& environment)
@@ -164,27 +102,60 @@ class Run {
     record.command = arguments.check ? "check" : "apply";
     record.started = UtcNow();
     std::vector<DeviceJob> jobs;
-    try {
-      CheckReportPath(fleet.reportFile,
-                      {arguments.optionsFile, fleet.deviceList, arguments.onlyFailed});
-      const InputRules rules{.allowUnknownOptions = arguments.allowUnknownOptions};
+    std::optional<EarlierRun> earlier;
+    const int bad = Prepared([&] {
+      const std::vector<std::string> inputs = {arguments.optionsFile, fleet.deviceList,
+                                               arguments.onlyFailed};
+      CheckOutputPath("--report", fleet.reportFile, inputs);
+      const std::string journalPath = JournalPath(arguments);
+      std::vector<std::string> notOver = inputs;
+      notOver.push_back(fleet.reportFile);
+      CheckOutputPath("--journal", journalPath, notOver);
+      const InputRules rules{.allowUnknownOptions = arguments.allowUnknownOptions,
+                             .stop = [this] { return Interruption() != 0; }};
       const OptionList base = ReadOptionsFile(arguments.optionsFile, rules);
       for (const std::string& option : base) {
         record.options.push_back(MaskedOption(option, fleet.showSecrets));
       }
-      jobs = Jobs(fleet, arguments.onlyFailed, base, rules);
+      record.inputs = HashInputs({{arguments.optionsFile, "options"},
+                                  {fleet.deviceList, "devices"},
+                                  {arguments.onlyFailed, "earlier run"}});
+      if (!arguments.onlyFailed.empty()) {
+        earlier = ReadEarlierRun(arguments.onlyFailed, rules.stop);
+        if (!arguments.allowChangedInputs) {
+          const std::optional<InputFile> list =
+              fleet.deviceList.empty() ? std::nullopt : std::optional(record.inputs[1]);
+          const std::string why = InputsDiffer(*earlier, record.inputs[0], list);
+          if (!why.empty()) throw UsageError(why);
+        }
+      }
+      const std::vector<std::string> unfinished =
+          earlier ? earlier->Unfinished() : std::vector<std::string>{};
+      // Every device of the earlier run finished and no list is given: nothing to do.
+      const bool nothingLeft =
+          earlier && unfinished.empty() && fleet.devices.empty() && fleet.deviceList.empty();
+      if (!nothingLeft) jobs = BuildJobs(SourceOf(fleet), base, rules, unfinished);
+      if (earlier) {
+        std::erase_if(jobs, [&](const DeviceJob& job) { return earlier->Finished(job); });
+      }
       CheckJobsFit(fleet.jobs, jobs.size());
-    } catch (const InputError& error) {
-      return BadInput(error.what());
-    } catch (const UsageError& error) {
-      return BadInput(error.what());
-    } catch (const AppError& error) {
-      return BadInput(error.what());
+      record.jobs = fleet.jobs;
+      record.restart = arguments.check || arguments.noRestart ? "never" : arguments.restart;
+      record.verify = arguments.verify && !arguments.check;
+      if (!journalPath.empty()) {
+        // No device is contacted without a journal that takes records.
+        journal_ = std::make_unique<JournalWriter>(journalPath);
+        journal_->RunStarted(record, jobs);
+        if (!journal_->Failed().empty()) throw UsageError(journal_->Failed());
+      }
+    });
+    if (bad != kExitSuccess) return bad;
+    if (earlier) {
+      for (const std::string& note : earlier->notes) err_ << "quillstone-cli: " << note << '\n';
+      if (jobs.empty()) {
+        err_ << "quillstone-cli: every device of " << earlier->path << " finished; nothing to do\n";
+      }
     }
-    record.inputs = HashInputs({arguments.optionsFile, fleet.deviceList, arguments.onlyFailed});
-    record.jobs = fleet.jobs;
-    record.restart = arguments.check ? "never" : arguments.noRestart ? "never" : arguments.restart;
-    record.verify = arguments.verify && !arguments.check;
 
     ApplySettings settings;
     settings.restart = PolicyNamed(record.restart);
@@ -193,180 +164,167 @@ class Run {
     settings.showSecrets = fleet.showSecrets;
     settings.verifyTimeout =
         std::chrono::milliseconds(static_cast<std::int64_t>(arguments.verifyTimeoutSeconds * 1000));
-    settings.interrupted = [this] { return Interruption() != 0; };
+    settings.interrupted = [this] { return Stopping(); };
     settings.runStart = env_.now();
-    const std::vector<DeviceReport> reports = RunJobs(fleet, jobs, [&](const DeviceJob& job) {
-      return ApplyToDevice(job, settings, env_.services, env_.now);
+    if (journal_) {
+      JournalWriter& journal = *journal_;
+      settings.events.optionTaken = [&journal](const std::string& device,
+                                               const OptionReport& option) {
+        journal.OptionTaken(device, option);
+      };
+      settings.events.restarted = [&journal](const std::string& device) {
+        journal.Restarted(device);
+      };
+      settings.events.configurationEnded = [&journal](const std::string& device) {
+        journal.ConfigurationEnded(device);
+      };
+    }
+    const std::vector<DeviceReport> reports = Work(fleet, jobs, [&](const DeviceJob& job) {
+      // On the disk before the device is opened: a device with any write has its start there.
+      if (journal_) journal_->DeviceStarted(job);
+      DeviceReport report = ApplyToDevice(job, settings, env_.services, env_.now);
+      if (journal_) journal_->DeviceFinished(report);
+      return report;
     });
     record.ended = UtcNow();
-    record.interrupted = Interruption() != 0;
-    return Finish(fleet, reports, record);
+    record.interrupted = Stopping();
+    if (journal_) journal_->RunEnded(record);
+    return Finish(fleet, reports, record, Human(fleet), fleet.quiet);
   }
 
   int Read(const ReadArguments& arguments) {
     const FleetArguments& fleet = arguments.fleet;
     std::vector<std::string> names = arguments.words;
     std::vector<DeviceJob> jobs;
-    try {
-      CheckReportPath(fleet.reportFile, {fleet.deviceList});
+    const int bad = Prepared([&] {
+      CheckOutputPath("--report", fleet.reportFile, {fleet.deviceList});
       if (fleet.deviceList.empty()) {
         if (names.size() < 2) throw UsageError("read: DEVICE and at least one NAME are needed");
         jobs.push_back({ParseDeviceAddress(names.front(), "device argument 1"), {}});
         names.erase(names.begin());
       } else {
         if (names.empty()) throw UsageError("read: at least one NAME is needed");
-        jobs = Jobs(fleet, {}, {});
+        jobs = BuildJobs(SourceOf(fleet), {}, ReadingRules());
       }
       CheckJobsFit(fleet.jobs, jobs.size());
-    } catch (const InputError& error) {
-      return BadInput(error.what());
-    } catch (const UsageError& error) {
-      return BadInput(error.what());
-    }
+    });
+    if (bad != kExitSuccess) return bad;
     std::vector<ReadResult> results(jobs.size());
-    const std::vector<DeviceReport> reports = RunJobs(
+    const std::vector<DeviceReport> reports = Work(
         fleet, jobs,
         [&](const DeviceJob& job) {
           const auto index = static_cast<std::size_t>(&job - jobs.data());
           const SteadyClock::time_point start = env_.now();
           results[index] = ReadFromDevice(job.address, names, env_.services);
-          DeviceReport report;
-          report.device = job.address.Name();
-          report.options = static_cast<int>(names.size());
-          report.outcome = Outcome::kDone;
-          if (!results[index].connected) {
-            report.outcome = Outcome::kFailed;
-            report.problem = kCannotConnect;
-          } else if (!results[index].failed.empty()) {
-            report.outcome = Outcome::kFailed;
-            report.problem = results[index].failed.front() + ": the device did not answer the read";
-          }
-          report.seconds = std::chrono::duration<double>(env_.now() - start).count();
-          return report;
+          return ReadReport(job, results[index], names.size(), SecondsSince(start, env_.now));
         },
         /*dataOnStdout=*/true);
-    if (fleet.deviceList.empty()) return ReadOne(jobs.front(), results.front(), fleet);
-    // One row per device, one column per option: fit to be given back as --devices. A secret
-    // value is left out unless asked for, as an empty cell changes nothing when given back.
-    std::string csv = "device";
-    for (const std::string& name : names) csv += "," + CsvField(name);
-    csv += "\n";
-    bool secretsLeftOut = false;
-    for (std::size_t i = 0; i < jobs.size(); ++i) {
-      std::map<std::string, std::string> values;
-      for (const std::string& line : results[i].lines) {
-        const std::size_t equals = line.find('=');
-        values[line.substr(0, equals)] = line.substr(equals + 1);
+    if (fleet.deviceList.empty()) {
+      const ReadResult& result = results.front();
+      if (!result.connected) return DeviceFailed(jobs.front().address.Name(), kCannotConnect);
+      Print(ReadLines(result, fleet.showSecrets));
+      for (const std::string& name : result.failed) {
+        err_ << "quillstone-cli: " << name << ": the device did not answer the read\n";
       }
-      csv += CsvField(jobs[i].address.Name());
-      for (const std::string& name : names) {
-        std::string value = values[name];
-        if (ShownValue(name, value, fleet.showSecrets) != value) {
-          value.clear();
-          secretsLeftOut = true;
-        }
-        csv += "," + CsvField(value);
-      }
-      csv += "\n";
+      return Exit(result.failed.empty() ? kExitSuccess : kExitDeviceFailed);
     }
-    Print(csv);
+    bool secretsLeftOut = false;
+    Print(ReadCsv(jobs, names, results, fleet.showSecrets, secretsLeftOut));
     if (secretsLeftOut) err_ << "quillstone-cli: secret values left out (--show-secrets)\n";
-    return Finish(fleet, reports, ReadRecord(fleet, "read"), /*tableOnErr=*/true);
+    return Finish(fleet, reports, DataRecord(fleet, "read"), err_, /*quiet=*/true);
   }
 
   int Test(const TestArguments& arguments) {
     const FleetArguments& fleet = arguments.fleet;
     std::vector<DeviceJob> jobs;
-    try {
-      CheckReportPath(fleet.reportFile, {fleet.deviceList});
-      jobs = Jobs(fleet, {}, {});
+    const int bad = Prepared([&] {
+      CheckOutputPath("--report", fleet.reportFile, {fleet.deviceList});
+      jobs = BuildJobs(SourceOf(fleet), {}, ReadingRules());
       if (fleet.deviceList.empty() && jobs.size() != 1) {
         throw UsageError("test: one DEVICE, or --devices LIST");
       }
       CheckJobsFit(fleet.jobs, jobs.size());
-    } catch (const InputError& error) {
-      return BadInput(error.what());
-    } catch (const UsageError& error) {
-      return BadInput(error.what());
-    }
-    const std::vector<DeviceReport> reports = RunJobs(
+    });
+    if (bad != kExitSuccess) return bad;
+    const std::vector<DeviceReport> reports = Work(
         fleet, jobs,
         [&](const DeviceJob& job) {
           const SteadyClock::time_point start = env_.now();
-          DeviceReport report;
-          report.device = job.address.Name();
-          report.outcome = Outcome::kDone;
-          if (!TestDevice(job.address, env_.services)) {
-            report.outcome = Outcome::kFailed;
-            report.problem = CannotConnectReason(
-                std::chrono::duration_cast<std::chrono::milliseconds>(env_.now() - start));
-          }
-          report.seconds = std::chrono::duration<double>(env_.now() - start).count();
-          return report;
+          const bool answered = TestDevice(job.address, env_.services);
+          return TestReport(
+              job, answered,
+              std::chrono::duration_cast<std::chrono::milliseconds>(env_.now() - start));
         },
         /*dataOnStdout=*/true);
     if (fleet.deviceList.empty()) {
-      if (!Succeeded(reports.front())) {
-        err_ << "quillstone-cli: " << reports.front().device << ": " << reports.front().problem
-             << '\n';
-        return Exit(kExitDeviceFailed);
-      }
-      Print(reports.front().device + ": connect succeed\n");
+      const DeviceReport& report = reports.front();
+      if (!Succeeded(report)) return DeviceFailed(report.device, report.problem);
+      Print(report.device + ": connect succeed\n");
       return Exit(kExitSuccess);
     }
-    std::string csv = "device,result\n";
-    for (const DeviceReport& report : reports) {
-      csv += CsvField(report.device) + "," +
-             CsvField(Succeeded(report) ? "connect succeed" : report.problem) + "\n";
-    }
-    Print(csv);
-    return Finish(fleet, reports, ReadRecord(fleet, "test"), /*tableOnErr=*/true);
+    Print(TestCsv(reports));
+    return Finish(fleet, reports, DataRecord(fleet, "test"), err_, /*quiet=*/true);
   }
 
  private:
   int Interruption() const { return env_.interruption ? env_.interruption() : 0; }
 
-  RunRecord ReadRecord(const FleetArguments& fleet, const std::string& command) const {
+  // No new device starts, and those in flight end after their option: a signal, a closed
+  // standard output, or a journal that can no longer be written.
+  bool Stopping() const {
+    return Interruption() != 0 || outputClosed_.load() || (journal_ && journalBroken_.load());
+  }
+
+  // --journal, or beside a report file; none for --check, which writes nothing.
+  static std::string JournalPath(const ApplyArguments& arguments) {
+    if (arguments.check) return {};
+    if (!arguments.journalFile.empty()) return arguments.journalFile;
+    const std::string& report = arguments.fleet.reportFile;
+    if (report.empty() || report == kStdout || IsStreamPath(report)) return {};
+    return JournalBesideReport(report);
+  }
+
+  // The one place where bad input ends a run before any device is contacted: the message,
+  // "Nothing was sent", exit 2. kExitSuccess when `prepare` went through.
+  template <typename Prepare>
+  int Prepared(Prepare prepare) {
+    try {
+      prepare();
+      return kExitSuccess;
+    } catch (const InputError& error) {
+      return BadInput(error.what());
+    } catch (const UsageError& error) {
+      return BadInput(error.what());
+    } catch (const AppError& error) {
+      return BadInput(error.what());
+    }
+  }
+
+  // A signal that stopped the reading of the input decides the exit code, as in a run.
+  int BadInput(const std::string& what) {
+    err_ << "quillstone-cli: " << what << "\nNothing was sent to any device.\n";
+    const int signal = Interruption();
+    return signal != 0 ? kExitInterruptedBase + signal : kExitUsage;
+  }
+
+  // The input rules of read and test: the defaults, the reading stopped by a signal.
+  InputRules ReadingRules() const {
+    InputRules rules;
+    rules.stop = [this] { return Interruption() != 0; };
+    return rules;
+  }
+
+  // The record of a read or test run: its device list, no options asked.
+  RunRecord DataRecord(const FleetArguments& fleet, const std::string& command) const {
     RunRecord record;
     record.command = command;
     record.started = started_;
     record.ended = UtcNow();
-    record.inputs = HashInputs({fleet.deviceList});
+    record.inputs = HashInputs({{fleet.deviceList, "devices"}});
     record.jobs = fleet.jobs;
     record.restart = "never";
     record.interrupted = Interruption() != 0;
     return record;
-  }
-
-  std::vector<DeviceJob> Jobs(const FleetArguments& fleet, const std::string& onlyFailed,
-                              const OptionList& base, const InputRules& rules = {}) const {
-    std::vector<DeviceEntry> entries;
-    if (!fleet.deviceList.empty()) {
-      entries = ReadDeviceList(fleet.deviceList, rules);
-    } else if (!fleet.devices.empty()) {
-      entries = ParseDeviceArguments(fleet.devices, rules);
-    }
-    if (!onlyFailed.empty()) {
-      const std::vector<std::string> failed = FailedDevicesOfReport(onlyFailed);
-      if (entries.empty()) {
-        entries = ParseDeviceArguments(failed);
-      } else {
-        const std::set<std::string> names(failed.begin(), failed.end());
-        std::erase_if(entries, [&](const DeviceEntry& entry) {
-          return names.count(entry.address.Name()) == 0;
-        });
-      }
-    }
-    if (entries.empty()) throw UsageError("no device to work on");
-    RejectDuplicateDevices(entries);
-    std::vector<DeviceJob> jobs;
-    for (const DeviceEntry& entry : entries) {
-      jobs.push_back({entry.address, OptionsFor(base, entry.overrides)});
-      if (!base.empty() && jobs.back().options.empty()) {
-        throw InputError(entry.where, entry.column, "no options to write to this device");
-      }
-    }
-    return jobs;
   }
 
   void CheckJobsFit(int jobs, std::size_t devices) const {
@@ -384,33 +342,36 @@ class Run {
 
   // `dataOnStdout`: read and test print their results there, so progress goes to stderr, and
   // for a single device there is none.
-  std::vector<DeviceReport> RunJobs(const FleetArguments& fleet, const std::vector<DeviceJob>& jobs,
-                                    const std::function<DeviceReport(const DeviceJob&)>& work,
-                                    bool dataOnStdout = false) {
-    std::vector<DeviceAddress> addresses;
-    for (const DeviceJob& job : jobs) addresses.push_back(job.address);
-    RunHousekeeping(addresses, env_.services);
-    const bool live = env_.terminal && !dataOnStdout && !fleet.json && fleet.reportFile != kStdout;
-    std::ostream nowhere(nullptr);
-    std::ostream& shown = !dataOnStdout ? Human(fleet) : fleet.deviceList.empty() ? nowhere : err_;
-    ProgressDisplay progress(shown, live, fleet.quiet, jobs.size(), env_.now);
-    std::vector<DeviceReport> reports;
-    {
-      const Ticker ticker(progress, live, env_.redrawEvery);
-      reports =
-          RunFleet(jobs, fleet.jobs, work,
-                   {.started = [&](const DeviceJob&) { progress.Started(); },
-                    .finished = [&](const DeviceReport& report) { progress.Finished(report); }},
-                   {.interrupted = [this] { return Interruption() != 0; }, .startWorker = {}});
+  std::vector<DeviceReport> Work(const FleetArguments& fleet, const std::vector<DeviceJob>& jobs,
+                                 const std::function<DeviceReport(const DeviceJob&)>& work,
+                                 bool dataOnStdout = false) {
+    ProgressShown shown;
+    shown.live = env_.terminal && !dataOnStdout && !fleet.json && fleet.reportFile != kStdout;
+    shown.out = !dataOnStdout ? &Human(fleet) : fleet.deviceList.empty() ? nullptr : &err_;
+    shown.quiet = fleet.quiet;
+    shown.redrawEvery = env_.redrawEvery;
+    if (shown.out == &out_) {
+      shown.outputFailed = [this] {
+        if (Interruption() == 0) err_ << kOutputClosed;
+        outputClosed_ = true;
+      };
     }
-    progress.Close();
-    return reports;
+    return RunWithProgress(jobs, fleet.jobs, work, shown, env_.services, env_.now, [this] {
+      bool first = false;
+      if (journal_ && !journalBroken_.load() && !journal_->Failed().empty() &&
+          journalBroken_.compare_exchange_strong(first, true)) {
+        err_ << "quillstone-cli: " << journal_->Failed() << kJournalStop;
+      }
+      return Stopping();
+    });
   }
 
+  // The table, then the report where asked; a report that could not be written fails the run.
   int Finish(const FleetArguments& fleet, const std::vector<DeviceReport>& reports,
-             const RunRecord& record, bool tableOnErr = false) {
-    WriteSummaryTable(tableOnErr ? err_ : Human(fleet), reports, fleet.quiet || tableOnErr);
-    bool allSucceeded = std::all_of(reports.begin(), reports.end(), Succeeded);
+             const RunRecord& record, std::ostream& table, bool quiet) {
+    WriteSummaryTable(table, reports, quiet);
+    bool allSucceeded = std::all_of(reports.begin(), reports.end(),
+                                    [](const DeviceReport& report) { return Succeeded(report); });
     if (fleet.json) Print(JsonReport(reports, record));
     if (fleet.reportFile == kStdout) {
       if (!fleet.json) Print(CsvReport(reports));
@@ -422,7 +383,16 @@ class Run {
         allSucceeded = false;
       }
     }
+    if (journal_ && !journal_->Failed().empty()) {
+      if (!journalBroken_) err_ << "quillstone-cli: " << journal_->Failed() << '\n';
+      allSucceeded = false;
+    }
     return Exit(allSucceeded ? kExitSuccess : kExitDeviceFailed);
+  }
+
+  int DeviceFailed(const std::string& device, const std::string& problem) {
+    err_ << "quillstone-cli: " << device << ": " << problem << '\n';
+    return Exit(kExitDeviceFailed);
   }
 
   void Print(const std::string& text) {
@@ -430,44 +400,25 @@ class Run {
     out_.flush();
   }
 
-  // A signal decides the exit code; a stdout that could not take the output fails the run.
+  // A signal decides the exit code, then a standard output that could not take the output.
   int Exit(int code) {
     out_.flush();
-    if (!out_) {
-      err_ << "quillstone-cli: the standard output could not be written\n";
-      if (code == kExitSuccess) code = kExitDeviceFailed;
-    }
     const int signal = Interruption();
-    return signal != 0 ? kExitInterruptedBase + signal : code;
-  }
-
-  int ReadOne(const DeviceJob& job, const ReadResult& result, const FleetArguments& fleet) {
-    if (!result.connected) {
-      err_ << "quillstone-cli: " << job.address.Name() << ": " << kCannotConnect << '\n';
-      return Exit(kExitDeviceFailed);
+    if (signal != 0) return kExitInterruptedBase + signal;
+    if (!out_ || outputClosed_) {
+      if (!outputClosed_) err_ << "quillstone-cli: the standard output could not be written\n";
+      return kExitOutputClosed;
     }
-    std::string lines;
-    for (const std::string& line : result.lines) {
-      const std::size_t equals = line.find('=');
-      const std::string name = line.substr(0, equals);
-      lines += name + "=" + ShownValue(name, line.substr(equals + 1), fleet.showSecrets) + "\n";
-    }
-    Print(lines);
-    for (const std::string& name : result.failed) {
-      err_ << "quillstone-cli: " << name << ": the device did not answer the read\n";
-    }
-    return Exit(result.failed.empty() ? kExitSuccess : kExitDeviceFailed);
-  }
-
-  int BadInput(const std::string& what) {
-    err_ << "quillstone-cli: " << what << "\nNothing was sent to any device.\n";
-    return kExitUsage;
+    return code;
   }
 
   CliEnvironment& env_;
   std::ostream& out_;
   std::ostream& err_;
   std::string started_ = UtcNow();
+  std::unique_ptr<JournalWriter> journal_;
+  std::atomic<bool> journalBroken_{false};
+  std::atomic<bool> outputClosed_{false};
 };
 
 void AddFleetOptions(CLI::App& command, FleetArguments& fleet, bool devicePositional) {
@@ -509,10 +460,18 @@ int RunCommandLine(const std::vector<std::string>& args, CliEnvironment& environ
   app.require_subcommand(0, 1);
   app.set_version_flag("--version", std::string("quillstone-cli ") + kVersion);
   app.footer(
-      "DEVICE: tcp:HOST[:PORT] (port 4370 by default) or serial:PORT[,device=N][,baud=B]\n"
-      "(PORT as COMn, or a path on Linux; device 1 and 115200 baud by default).\n"
-      "Exit codes: 0 every device succeeded, 1 a device failed, 2 usage error or bad input,\n"
-      "130 / 143 interrupted by Ctrl+C / SIGTERM (the devices in flight were finished).");
+      std::string(
+          "DEVICE: tcp:HOST[:PORT] (port 4370 by default) or serial:PORT[,device=N][,baud=B]\n"
+          "(PORT as COMn, or a path on Linux; device 1 and 115200 baud by default).\n"
+          "Input files (--options, --devices, --only-failed): regular files of at most ") +
+      std::to_string(kLargestInputFile / (1024 * 1024)) +
+      " MiB.\n"
+      "Exit codes: 0 every device succeeded, 1 a device failed or the report or journal could\n"
+      "not be written, 2 usage error or bad input (nothing sent), 3 stopped at once by a second\n"
+      "Ctrl+C (devices in flight may hold part of their list: the journal says how far each\n"
+      "got), 130 / 143 / 129 stopped by Ctrl+C / SIGTERM / SIGHUP (the devices in flight\n"
+      "finished their option and ended their configuration), 141 the standard output was\n"
+      "closed (the run stops as on SIGTERM).");
 
   ReadArguments read;
   CLI::App* readCommand = app.add_subcommand(
@@ -547,8 +506,18 @@ int RunCommandLine(const std::vector<std::string>& args, CliEnvironment& environ
                          "Read and print what would change; write nothing, restart nothing");
   applyCommand->add_flag("--allow-unknown-options", apply.allowUnknownOptions,
                          "Send option names the wireless and modem pages do not write");
-  applyCommand->add_option("--only-failed", apply.onlyFailed,
-                           "Only the devices that did not succeed in this earlier JSON report");
+  applyCommand->add_option(
+      "--only-failed", apply.onlyFailed,
+      "Only the devices an earlier run did not finish: its JSON report, or its journal (also "
+      "of a run that was killed); refused when the options file or site list differ from the "
+      "ones it read (by SHA-256)");
+  applyCommand->add_flag("--allow-changed-inputs", apply.allowChangedInputs,
+                         "With --only-failed: go on although the options file or site list "
+                         "differ; a device counts as finished only with the very list it gets now");
+  applyCommand->add_option(
+      "--journal", apply.journalFile,
+      "Append every event of the run to FILE as it happens, synced to the disk per device "
+      "(default: REPORT.journal beside a --report file); no values, secrets never");
 
   TestArguments test;
   CLI::App* testCommand =

@@ -13,8 +13,12 @@ namespace quillstone::cli {
 inline constexpr int kExitSuccess = 0;
 inline constexpr int kExitDeviceFailed = 1;
 inline constexpr int kExitUsage = 2;
+// A second stop request ended the process at once (main.cpp).
+inline constexpr int kExitStoppedAtOnce = 3;
 // 128 + the signal's number, as shells report a program ended by it.
 inline constexpr int kExitInterruptedBase = 128;
+// The standard output was closed (| head): the run stopped as on SIGTERM. 128 + SIGPIPE.
+inline constexpr int kExitOutputClosed = kExitInterruptedBase + 13;
 
 // Everything a run reaches outside itself, so that tests run it in-process.
 struct CliEnvironment {
@@ -23,7 +27,8 @@ struct CliEnvironment {
   std::ostream* err = nullptr;
   bool terminal = false;  // out is a terminal: live progress line
   ClockNow now = SteadyClock::now;
-  // The number of the signal that asked the run to stop (2 SIGINT, 15 SIGTERM), 0 while none.
+  // The number of the signal that asked the run to stop (2 SIGINT, 15 SIGTERM, 1 SIGHUP), 0
+  // while none.
   std::function<int()> interruption;
   // An explanation when `jobs` connections at once cannot be open in this process (too few
   // file descriptors); empty when they fit.

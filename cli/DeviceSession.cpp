@@ -172,22 +172,23 @@ std::vector<PlannedChange> FindChanges(LinkConnection& link, const OptionList& o
 
 namespace {
 
+OptionReport ReportOf(const OptionOutcome& option) {
+  if (option.result == OptionResult::kWritten) return {option.name, "written", {}};
+  if (option.result == OptionResult::kUnchanged) return {option.name, "unchanged", {}};
+  return {option.name, "failed", FailureText(option.result)};
+}
+
 void SumUp(const BatchOutcome& batch, const OptionList& options, DeviceReport& report) {
   report.retries = batch.retries;
   const OptionOutcome* firstFailure = nullptr;
   for (const OptionOutcome& option : batch.options) {
-    OptionReport& line = report.optionResults.emplace_back();
-    line.name = option.name;
-    if (option.result == OptionResult::kWritten) {
+    const OptionReport& line = report.optionResults.emplace_back(ReportOf(option));
+    if (line.result == "written") {
       ++report.written;
-      line.result = "written";
-    } else if (option.result == OptionResult::kUnchanged) {
+    } else if (line.result == "unchanged") {
       ++report.unchanged;
-      line.result = "unchanged";
     } else {
       ++report.failed;
-      line.result = "failed";
-      line.why = FailureText(option.result);
       if (!firstFailure) firstFailure = &option;
     }
   }
@@ -239,7 +240,11 @@ DeviceReport ApplyToDevice(const DeviceJob& job, const ApplySettings& settings,
       report.changes = FindChanges(link, job.options, settings.showSecrets, allRead);
       return;
     }
-    batch = link.WriteOptionList(job.options, settings.interrupted);
+    const DeviceEvents& events = settings.events;
+    batch =
+        link.WriteOptionList(job.options, settings.interrupted, [&](const OptionOutcome& option) {
+          if (events.optionTaken) events.optionTaken(report.device, ReportOf(option));
+        });
     SumUp(batch, job.options, report);
     if (ShouldRestart(settings, batch, job.options, report.written)) {
       // Stopped after its last option: no restart once the run is being interrupted.
@@ -251,9 +256,13 @@ DeviceReport ApplyToDevice(const DeviceJob& job, const ApplySettings& settings,
         // even send, the connection being gone, did not happen.
         restartLost = ResultOfReply(link.LastReply()) == OptionResult::kConnectionClosed;
         report.restarted = !restartLost;
+        if (report.restarted && events.restarted) events.restarted(report.device);
       }
     }
   });
+  if (opened && !settings.check && settings.events.configurationEnded) {
+    settings.events.configurationEnded(report.device);
+  }
   report.interrupted = batch.stopped;
   if (!opened) {
     report.problem =

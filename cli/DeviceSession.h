@@ -58,6 +58,14 @@ struct DeviceReport {
   std::vector<OptionReport> optionResults;
 };
 
+// What a device goes through, told as it happens (the run's journal listens); each may be empty.
+// Called from the device's worker thread.
+struct DeviceEvents {
+  std::function<void(const std::string& device, const OptionReport& option)> optionTaken;
+  std::function<void(const std::string& device)> restarted;
+  std::function<void(const std::string& device)> configurationEnded;
+};
+
 struct ApplySettings {
   RestartPolicy restart = RestartPolicy::kAlways;
   bool verify = false;
@@ -67,6 +75,7 @@ struct ApplySettings {
   // Asked between options and before the restart: true once the run is being interrupted.
   std::function<bool()> interrupted;
   SteadyClock::time_point runStart{};
+  DeviceEvents events;
 };
 
 // The value as the CLI shows it: masked for a secret option unless secrets are shown.

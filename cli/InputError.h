@@ -13,4 +13,10 @@ class InputError : public std::runtime_error {
       : std::runtime_error(where + ":" + std::to_string(column) + ": " + problem) {}
 };
 
+// A usage error found after the arguments were parsed, before any device is contacted.
+class UsageError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
 }  // namespace quillstone::cli

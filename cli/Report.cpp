@@ -5,13 +5,14 @@
 #include <cmath>
 #include <cstdio>
 #include <ctime>
+#include <filesystem>
+#include <fstream>
 #include <nlohmann/json.hpp>
 #include <sstream>
 
 #include <quillstone/Version.h>
 #include "platform/AppError.h"
 #include "platform/FileReplace.h"
-#include "platform/IniFile.h"
 
 namespace quillstone::cli {
 namespace {
@@ -35,9 +36,16 @@ std::string CsvField(const std::string& text) {
   return quoted + "\"";
 }
 
-bool Succeeded(const DeviceReport& report) {
-  return report.outcome == Outcome::kDone || report.outcome == Outcome::kVerified ||
-         report.outcome == Outcome::kChecked;
+bool Succeeded(Outcome outcome) {
+  return outcome == Outcome::kDone || outcome == Outcome::kVerified || outcome == Outcome::kChecked;
+}
+
+std::optional<Outcome> OutcomeNamed(const std::string& name) {
+  for (const Outcome outcome : {Outcome::kDone, Outcome::kVerified, Outcome::kChecked,
+                                Outcome::kFailed, Outcome::kInterrupted, Outcome::kNotStarted}) {
+    if (OutcomeName(outcome) == name) return outcome;
+  }
+  return std::nullopt;
 }
 
 std::string OutcomeName(Outcome outcome) {
@@ -138,6 +146,11 @@ void ProgressDisplay::Redraw() {
   out_.flush();
 }
 
+bool ProgressDisplay::Failed() {
+  std::lock_guard lock(mutex_);
+  return !out_;
+}
+
 void ProgressDisplay::Close() {
   std::lock_guard lock(mutex_);
   if (terminal_ && lastWidth_ > 0) out_ << '\n';
@@ -223,41 +236,45 @@ std::string CsvReport(const std::vector<DeviceReport>& reports) {
   return csv;
 }
 
+nlohmann::json DeviceJson(const DeviceReport& report) {
+  nlohmann::json options = nlohmann::json::array();
+  for (const OptionReport& option : report.optionResults) {
+    nlohmann::json entry = {{"name", option.name}, {"result", option.result}};
+    if (!option.why.empty()) entry["why"] = option.why;
+    options.push_back(entry);
+  }
+  nlohmann::json changes = nlohmann::json::array();
+  nlohmann::json changeValues = nlohmann::json::array();
+  for (const PlannedChange& change : report.changes) {
+    changes.push_back(ChangeText(change));
+    nlohmann::json entry = {{"name", change.name}, {"after", change.after}};
+    if (change.before) entry["before"] = *change.before;
+    changeValues.push_back(entry);
+  }
+  return {{"device", report.device},
+          {"result", OutcomeName(report.outcome)},
+          {"options", report.options},
+          {"written", report.written},
+          {"unchanged", report.unchanged},
+          {"failed", report.failed},
+          {"retries", report.retries},
+          {"restarted", report.restarted},
+          {"verify", report.verify},
+          {"interrupted", report.interrupted},
+          {"startSeconds", Rounded(report.startSeconds)},
+          {"seconds", Rounded(report.seconds)},
+          {"problem", report.problem},
+          {"mismatches", report.mismatches},
+          {"changes", changes},
+          {"changeValues", changeValues},
+          {"optionResults", options}};
+}
+
 std::string JsonReport(const std::vector<DeviceReport>& reports, const RunRecord& run) {
   nlohmann::json devices = nlohmann::json::array();
   std::size_t succeeded = 0;
   for (const DeviceReport& report : reports) {
-    nlohmann::json options = nlohmann::json::array();
-    for (const OptionReport& option : report.optionResults) {
-      nlohmann::json entry = {{"name", option.name}, {"result", option.result}};
-      if (!option.why.empty()) entry["why"] = option.why;
-      options.push_back(entry);
-    }
-    nlohmann::json changes = nlohmann::json::array();
-    nlohmann::json changeValues = nlohmann::json::array();
-    for (const PlannedChange& change : report.changes) {
-      changes.push_back(ChangeText(change));
-      nlohmann::json entry = {{"name", change.name}, {"after", change.after}};
-      if (change.before) entry["before"] = *change.before;
-      changeValues.push_back(entry);
-    }
-    devices.push_back({{"device", report.device},
-                       {"result", OutcomeName(report.outcome)},
-                       {"options", report.options},
-                       {"written", report.written},
-                       {"unchanged", report.unchanged},
-                       {"failed", report.failed},
-                       {"retries", report.retries},
-                       {"restarted", report.restarted},
-                       {"verify", report.verify},
-                       {"interrupted", report.interrupted},
-                       {"startSeconds", Rounded(report.startSeconds)},
-                       {"seconds", Rounded(report.seconds)},
-                       {"problem", report.problem},
-                       {"mismatches", report.mismatches},
-                       {"changes", changes},
-                       {"changeValues", changeValues},
-                       {"optionResults", options}});
+    devices.push_back(DeviceJson(report));
     if (Succeeded(report)) ++succeeded;
   }
   nlohmann::json inputs = nlohmann::json::array();
@@ -290,33 +307,31 @@ bool IsJsonReportPath(const std::string& path) {
   return end == ".json";
 }
 
-void WriteReportFile(const std::string& path, const std::vector<DeviceReport>& reports,
-                     const RunRecord& run) {
-  ini::WriteWholeFile(path, IsJsonReportPath(path) ? JsonReport(reports, run) : CsvReport(reports));
+bool IsStreamPath(const std::string& path) {
+  std::error_code error;
+  const std::filesystem::file_type type =
+      std::filesystem::status(std::filesystem::u8path(path), error).type();
+  return !error && type != std::filesystem::file_type::regular &&
+         type != std::filesystem::file_type::not_found &&
+         type != std::filesystem::file_type::directory;
 }
 
-std::vector<std::string> FailedDevicesOfReport(const std::string& path) {
-  std::string content;
-  if (detail::ReadWholeFile(path, content) != detail::FileReadStatus::kRead) {
-    throw AppError(path + ": cannot be read");
-  }
-  const nlohmann::json document = nlohmann::json::parse(content, nullptr, false);
-  if (document.is_discarded() || !document.is_object() || !document.contains("devices") ||
-      !document["devices"].is_array()) {
-    throw AppError(path + ": not a JSON report of quillstone-cli");
-  }
-  std::vector<std::string> failed;
-  for (const nlohmann::json& device : document["devices"]) {
-    if (!device.is_object() || !device.contains("device") || !device["device"].is_string() ||
-        !device.contains("result") || !device["result"].is_string()) {
-      throw AppError(path + ": not a JSON report of quillstone-cli");
+void WriteReportFile(const std::string& path, const std::vector<DeviceReport>& reports,
+                     const RunRecord& run) {
+  const std::string content =
+      IsJsonReportPath(path) ? JsonReport(reports, run) : CsvReport(reports);
+  const std::string failed = "the report " + path + " could not be written completely";
+  if (!IsStreamPath(path)) {
+    if (!detail::ReplaceFileAtomically(path, content)) {
+      throw AppError(failed + " (writing, flushing or renaming its temporary file failed)");
     }
-    const std::string result = device["result"].get<std::string>();
-    if (result != "done" && result != "verified" && result != "checked") {
-      failed.push_back(device["device"].get<std::string>());
-    }
+    return;
   }
-  return failed;
+  // A pipe or a device can not be replaced: written in place, and every byte must get there.
+  std::ofstream out(std::filesystem::u8path(path), std::ios::binary);
+  out << content;
+  out.flush();
+  if (!out) throw AppError(failed);
 }
 
 }  // namespace quillstone::cli

@@ -2,6 +2,8 @@
 
 #include <cstddef>
 #include <mutex>
+#include <nlohmann/json.hpp>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -13,7 +15,15 @@ namespace quillstone::cli {
 
 // "done", "verified", "checked", "failed", "interrupted" or "not started".
 std::string OutcomeName(Outcome outcome);
-bool Succeeded(const DeviceReport& report);
+// The outcome of that name, none for any other text.
+std::optional<Outcome> OutcomeNamed(const std::string& name);
+
+// The one rule of success: done, verified or checked. Everything else (failed, interrupted,
+// not started) is a device to take again.
+bool Succeeded(Outcome outcome);
+inline bool Succeeded(const DeviceReport& report) {
+  return Succeeded(report.outcome);
+}
 
 // On a terminal one line rewritten in place (done, failed, in flight, elapsed, an estimate of
 // what is left), with each failure printed above it as it happens; otherwise one plain line per
@@ -27,6 +37,8 @@ class ProgressDisplay {
   void Tick();
   // Ends the live line.
   void Close();
+  // A write to the output failed (a closed pipe, a full disk).
+  bool Failed();
 
  private:
   void Redraw();
@@ -58,6 +70,7 @@ void WriteSummaryTable(std::ostream& out, const std::vector<DeviceReport>& repor
 struct InputFile {
   std::string path;
   std::string sha256;
+  std::string role;  // "options", "devices" or "earlier run" (the journal keeps it)
 };
 
 // What the audit record says about the run as a whole.
@@ -79,15 +92,19 @@ std::string UtcNow();
 std::string CsvField(const std::string& text);
 std::string CsvReport(const std::vector<DeviceReport>& reports);
 std::string JsonReport(const std::vector<DeviceReport>& reports, const RunRecord& run = {});
+// One device as the JSON report (and the run's journal) holds it.
+nlohmann::json DeviceJson(const DeviceReport& report);
+
+// The path exists and is neither a regular file nor a folder: a pipe, a terminal, a device.
+bool IsStreamPath(const std::string& path);
 
 // ".json" (any letter case) JSON, anything else CSV.
 bool IsJsonReportPath(const std::string& path);
 
-// Atomically, by the file's extension. Throws AppError when the file cannot be written.
+// By the file's extension: atomically (a temporary file beside it, synced, renamed over it), or
+// in place where the path is not a regular file (a pipe, a terminal, a device). Throws AppError
+// when the report could not be written completely.
 void WriteReportFile(const std::string& path, const std::vector<DeviceReport>& reports,
                      const RunRecord& run = {});
-
-// The devices of a JSON report that did not succeed. Throws AppError when it is not one.
-std::vector<std::string> FailedDevicesOfReport(const std::string& path);
 
 }  // namespace quillstone::cli

@@ -20,6 +20,7 @@
 #endif
 
 #include "cli/CommandLine.h"
+#include "cli/Journal.h"
 #include "platform/Platform.h"
 
 namespace {
@@ -32,6 +33,17 @@ constexpr char kStopping[] =
     "\nquillstone-cli: stopping: the devices in flight finish their option and end their "
     "configuration; no new device starts (again to stop at once)\n";
 
+// The second stop request: the journal gets its last record and is synced, then the process
+// ends without finishing the devices in flight; the exit code says it was cut short.
+[[noreturn]] void StopAtOnce(int signal) {
+  quillstone::cli::JournalStoppedAtOnce(signal);
+#ifdef _WIN32
+  ExitProcess(quillstone::cli::kExitStoppedAtOnce);
+#else
+  _exit(quillstone::cli::kExitStoppedAtOnce);
+#endif
+}
+
 // Connections the process keeps open besides the devices': standard streams, the library's
 // own, the report and input files, and some room.
 constexpr int kSpareDescriptors = 32;
@@ -41,7 +53,7 @@ constexpr int kSpareDescriptors = 32;
 BOOL WINAPI OnConsoleEvent(DWORD event) {
   const int signal = event == CTRL_C_EVENT ? 2 : 15;
   int none = 0;
-  if (!stopSignal.compare_exchange_strong(none, signal)) ExitProcess(128 + signal);
+  if (!stopSignal.compare_exchange_strong(none, signal)) StopAtOnce(signal);
   DWORD written = 0;
   WriteFile(GetStdHandle(STD_ERROR_HANDLE), kStopping, sizeof kStopping - 1, &written, nullptr);
   return TRUE;
@@ -59,7 +71,7 @@ std::string JobsDoNotFit(int) {
 
 extern "C" void OnStopSignal(int signal) {
   int none = 0;
-  if (!stopSignal.compare_exchange_strong(none, signal)) _exit(128 + signal);
+  if (!stopSignal.compare_exchange_strong(none, signal)) StopAtOnce(signal);
   const ssize_t ignored = write(STDERR_FILENO, kStopping, sizeof kStopping - 1);
   (void)ignored;
 }
@@ -70,6 +82,8 @@ void WatchForStopRequests() {
   sigemptyset(&action.sa_mask);
   sigaction(SIGINT, &action, nullptr);
   sigaction(SIGTERM, &action, nullptr);
+  // A dropped ssh session: the same stop, so that the report and the journal are written.
+  sigaction(SIGHUP, &action, nullptr);
   // A closed stdout (| head) shows as failed writes, handled, not as the end of the process.
   std::signal(SIGPIPE, SIG_IGN);
 }

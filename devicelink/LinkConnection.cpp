@@ -165,8 +165,9 @@ OptionResult LinkConnection::WriteOptionWithResult(std::int32_t handle,
   return ResultOfReply(*commandWord_);
 }
 
-BatchOutcome LinkConnection::WriteOptionList(const OptionList& options,
-                                             const std::function<bool()>& stop) {
+BatchOutcome LinkConnection::WriteOptionList(
+    const OptionList& options, const std::function<bool()>& stop,
+    const std::function<void(const OptionOutcome&)>& taken) {
   const std::string probeAnswer = ReadOption(*handle_, kScrambleProbeName);
   BatchOutcome outcome;
   outcome.written = static_cast<int>(options.size());
@@ -202,6 +203,7 @@ BatchOutcome LinkConnection::WriteOptionList(const OptionList& options,
       }
     }
     done.reply = *commandWord_;
+    if (taken) taken(done);
     services_.sleeper->SleepMs(kPauseAfterOptionMs);
   }
   return outcome;

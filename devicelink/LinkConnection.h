@@ -81,8 +81,10 @@ class LinkConnection {
   // `stop`, when given, is asked before each option; once it says true the option in flight
   // has finished and the batch ends there (stopped). The services' windowClosing ends it the
   // same way, asked after the window's messages have run.
+  // `taken`, when given, hears of each option as soon as the device has taken it (or not).
   BatchOutcome WriteOptionList(const OptionList& options,
-                               const std::function<bool()>& stop = nullptr);
+                               const std::function<bool()>& stop = nullptr,
+                               const std::function<void(const OptionOutcome&)>& taken = nullptr);
 
   std::int32_t Handle() const { return *handle_; }
   std::uint16_t LastReply() const { return *commandWord_; }

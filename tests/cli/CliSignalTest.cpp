@@ -21,22 +21,29 @@ TEST(CliSignalTest, SkippedOnWindows) {
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <nlohmann/json.hpp>
 #include <regex>
+#include <set>
 #include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "cli/CommandLine.h"
+#include "cli/Journal.h"
 #include "tests/platform/TempFolder.h"
 #include "tests/support/LoopbackPort.h"
 
 namespace {
 
 using namespace std::chrono_literals;
+using quillstone::cli::JournalContents;
+using quillstone::cli::ParseJournal;
 using quillstone::testing::TempFolder;
 using ::testing::HasSubstr;
 
@@ -172,17 +179,48 @@ class CliSignalTest : public ::testing::Test {
 
   std::string Log() const { return folder_.File("sim.log"); }
   std::string Report() const { return folder_.File("out.json"); }
+  std::string Journal() const { return Report() + ".journal"; }
+
+  std::vector<std::string> ApplyArgs(std::vector<std::string> more = {}) const {
+    std::vector<std::string> args{
+        QUILLSTONE_CLI_PROGRAM,   "apply",  "--options", folder_.File("o.ini"), "--devices",
+        folder_.File("site.csv"), "--jobs", "3"};
+    args.insert(args.end(), more.begin(), more.end());
+    return args;
+  }
+
+  // Started without waiting: `ready` on the simulator's log tells when it has got far enough.
+  std::unique_ptr<Child> StartApplyUntil(const std::function<bool()>& ready) {
+    auto cli = std::make_unique<Child>(ApplyArgs({"--report", Report()}),
+                                       folder_.File("cli-output"), path_);
+    const auto deadline = std::chrono::steady_clock::now() + kPatience;
+    while (!ready() && std::chrono::steady_clock::now() < deadline) {
+      std::this_thread::sleep_for(kLookAgain);
+    }
+    EXPECT_TRUE(ready()) << ReadFile(folder_.File("cli-output"));
+    return cli;
+  }
 
   std::unique_ptr<Child> StartApply() {
-    auto cli = std::make_unique<Child>(
-        std::vector<std::string>{QUILLSTONE_CLI_PROGRAM, "apply", "--options",
-                                 folder_.File("o.ini"), "--devices", folder_.File("site.csv"),
-                                 "--jobs", "3", "--report", Report()},
-        folder_.File("cli-output"), path_);
     // In the middle of the first wave: a few options written.
-    EXPECT_TRUE(
-        WaitOnFile(Log(), [](const std::string& log) { return Count(log, "code=12 ") >= 4; }));
-    return cli;
+    return StartApplyUntil([this] { return Count(ReadFile(Log()), "code=12 ") >= 4; });
+  }
+
+  // Every device the log shows a write to has its start in the journal, with every write but
+  // at most the one in flight at the end.
+  void ExpectJournalCoversTheLog(const JournalContents& journal) {
+    for (const auto& [port, seen] : CodesPerPort(ReadFile(Log()))) {
+      const auto writes = std::count(seen.begin(), seen.end(), 12);
+      if (writes == 0) continue;
+      const std::string name = "tcp:127.0.0.1:" + std::to_string(port);
+      const auto found = journal.began.find(name);
+      ASSERT_NE(found, journal.began.end()) << name << " got writes the journal does not name";
+      const auto journalled =
+          std::count_if(found->second.taken.begin(), found->second.taken.end(),
+                        [](const auto& option) { return option.result == "written"; });
+      EXPECT_LE(journalled, writes) << name;
+      EXPECT_GE(journalled, writes - 1) << name << ": more than the option in flight lost";
+    }
   }
 
   // Every device that began got its end commands after its last write, none was restarted,
@@ -248,8 +286,126 @@ TEST_F(CliSignalTest, ASecondSignalEndsAtOnce) {
     return text.find("quillstone-cli: stopping") != std::string::npos;
   }));
   cli->Signal(SIGINT);
-  EXPECT_EQ(cli->WaitForExit(), 130);
+  EXPECT_EQ(cli->WaitForExit(), quillstone::cli::kExitStoppedAtOnce)
+      << "not the 130 of a stop that finished the devices in flight";
   EXPECT_TRUE(ReadFile(Report()).empty()) << "ended before the devices in flight were done";
+  // The journal holds what was done, up to the stop itself.
+  const JournalContents journal = ParseJournal(ReadFile(Journal()), Journal());
+  EXPECT_EQ(journal.stoppedAtOnceBy, SIGINT);
+  EXPECT_FALSE(journal.ended);
+  ExpectJournalCoversTheLog(journal);
+}
+
+TEST_F(CliSignalTest, SighupStopsAsSigtermDoesAndExits129) {
+  std::unique_ptr<Child> cli = StartApply();
+  cli->Signal(SIGHUP);
+  EXPECT_EQ(cli->WaitForExit(), 129) << ReadFile(folder_.File("cli-output"));
+  ExpectStoppedCleanly();
+  const JournalContents journal = ParseJournal(ReadFile(Journal()), Journal());
+  EXPECT_TRUE(journal.ended);
+  EXPECT_TRUE(journal.interrupted);
+  ExpectJournalCoversTheLog(journal);
+}
+
+// Killed at one point of a run: the journal parses, names every device with a write and how far
+// it got, and --only-failed from it finishes the site without touching what was finished.
+struct KillPoint {
+  const char* name;
+  std::function<bool(const std::string& log, const std::string& journal)> reached;
+};
+
+void PrintTo(const KillPoint& point, std::ostream* out) {
+  *out << point.name;
+}
+
+class CliKillTest : public CliSignalTest, public ::testing::WithParamInterface<KillPoint> {};
+
+TEST_P(CliKillTest, TheJournalOfAKilledRunNamesEveryWrittenDeviceAndResumesTheRest) {
+  std::unique_ptr<Child> cli =
+      StartApplyUntil([this] { return GetParam().reached(ReadFile(Log()), ReadFile(Journal())); });
+  cli->Signal(SIGKILL);
+  EXPECT_EQ(cli->WaitForExit(), -1) << "killed, not ended";
+  EXPECT_TRUE(ReadFile(Report()).empty()) << "no report from a killed run";
+  const JournalContents journal = ParseJournal(ReadFile(Journal()), Journal());
+  EXPECT_FALSE(journal.ended);
+  EXPECT_EQ(journal.devices.size(), static_cast<std::size_t>(kDevices));
+  ExpectJournalCoversTheLog(journal);
+  std::set<int> finished;
+  for (const auto& [name, device] : journal.began) {
+    if (quillstone::cli::DeviceFinished(device, journal.restart)) {
+      finished.insert(std::stoi(name.substr(14)));
+    }
+  }
+  const std::map<int, std::vector<int> > before = CodesPerPort(ReadFile(Log()));
+
+  Child resume(ApplyArgs({"--only-failed", Journal(), "--report", folder_.File("again.json")}),
+               folder_.File("resume-output"), path_);
+  ASSERT_EQ(resume.WaitForExit(), 0) << ReadFile(folder_.File("resume-output"));
+  EXPECT_THAT(ReadFile(folder_.File("resume-output")), HasSubstr("the run did not end (killed)"));
+  const nlohmann::json again = nlohmann::json::parse(ReadFile(folder_.File("again.json")));
+  const std::map<int, std::vector<int> > after = CodesPerPort(ReadFile(Log()));
+  std::set<int> resumed;
+  for (const nlohmann::json& device : again["devices"]) {
+    EXPECT_EQ(device["result"], "done") << device.dump();
+    resumed.insert(std::stoi(device["device"].get<std::string>().substr(14)));
+  }
+  for (int port = base_; port < base_ + kDevices; ++port) {
+    EXPECT_NE(finished.count(port), resumed.count(port)) << port << ": finished once, exactly";
+    if (finished.count(port) != 0) {
+      EXPECT_EQ(after.at(port), before.at(port)) << port << ": finished, so left alone";
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    AtSeveralPoints, CliKillTest,
+    ::testing::Values(KillPoint{"AtTheFirstStart",
+                                [](const std::string&, const std::string& journal) {
+                                  return journal.find("\"event\":\"started\"") != std::string::npos;
+                                }},
+                      KillPoint{"InTheFirstWave",
+                                [](const std::string& log, const std::string&) {
+                                  return Count(log, "code=12 ") >= 4;
+                                }},
+                      KillPoint{"AfterTheFirstRestart",
+                                [](const std::string& log, const std::string&) {
+                                  return Count(log, "code=1004 ") >= 1;
+                                }},
+                      KillPoint{"WhenTheFirstDeviceFinished",
+                                [](const std::string&, const std::string& journal) {
+                                  return journal.find("\"event\":\"finished\"") !=
+                                         std::string::npos;
+                                }},
+                      KillPoint{"InTheSecondWave",
+                                [](const std::string& log, const std::string&) {
+                                  return Count(log, "code=12 ") >= 31;
+                                }}),
+    [](const ::testing::TestParamInfo<KillPoint>& point) { return std::string(point.param.name); });
+
+// stdout closed early (| head -1): the run stops as on SIGTERM rather than going on unwatched,
+// the report and journal are written, and the exit code is 141.
+TEST_F(CliSignalTest, AClosedStandardOutputStopsTheRunAsSigtermDoes) {
+  std::string command = "set -f; ";
+  for (const std::string& arg : ApplyArgs({"--report", Report()})) command += "'" + arg + "' ";
+  command += "2>'" + folder_.File("cli-output") + "' | head -1 >'" + folder_.File("first-line") +
+             "'; echo ${PIPESTATUS[0]} >'" + folder_.File("rc") + "'";
+  Child shell({"/bin/bash", "-c", command}, folder_.File("shell-output"), path_);
+  ASSERT_EQ(shell.WaitForExit(), 0) << ReadFile(folder_.File("shell-output"));
+  EXPECT_EQ(ReadFile(folder_.File("rc")),
+            std::to_string(quillstone::cli::kExitOutputClosed) + "\n");
+  EXPECT_THAT(ReadFile(folder_.File("first-line")), HasSubstr(" done: "));
+  EXPECT_THAT(ReadFile(folder_.File("cli-output")),
+              HasSubstr("the standard output was closed: stopping as on SIGTERM"));
+  const nlohmann::json report = nlohmann::json::parse(ReadFile(Report()));
+  EXPECT_TRUE(report["interrupted"]);
+  int notStarted = 0;
+  for (const nlohmann::json& device : report["devices"]) {
+    notStarted += device["result"] == "not started" ? 1 : 0;
+  }
+  EXPECT_GE(notStarted, 1) << "no new device started once the output was gone";
+  const JournalContents journal = ParseJournal(ReadFile(Journal()), Journal());
+  EXPECT_TRUE(journal.ended);
+  ExpectJournalCoversTheLog(journal);
 }
 
 // The open-file limit: raised from soft to hard at start; what still does not fit is said before
