@@ -13,6 +13,7 @@
 #include <algorithm>
 
 #include "app/FocusExit.h"
+#include "app/IpAddressAccessible.h"
 
 namespace quillstone {
 
@@ -42,6 +43,7 @@ class OctetValidator final : public QValidator {
 }  // namespace
 
 IpAddressEdit::IpAddressEdit(QWidget* parent) : QWidget(parent) {
+  InstallIpAddressAccessibility();
   auto* layout = new QHBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->setSpacing(0);
