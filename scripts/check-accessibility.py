@@ -1,0 +1,159 @@
+#!/usr/bin/python3
+"""Lists the accessible tree of the running tool's windows as a screen reader sees it over
+AT-SPI, and fails when a focusable control has no name.
+
+Run by scripts/check-accessibility.sh on its own session and accessibility bus, with the tool
+started there. It waits for the application "Quillstone", prints its main window's tree, opens
+the device IP dialog with the "ConfigMachine" button's action, prints the dialog's tree and
+closes it with Escape (which saves nothing), then presses "Test Connect" (the wrapper's
+options.ini points it at a closed loopback port) and prints the box that says so.
+"""
+import sys
+import time
+
+import pyatspi
+
+APPLICATION = "Quillstone"
+
+
+def find_application(timeout):
+    deadline = time.monotonic() + timeout
+    while time.monotonic() < deadline:
+        desktop = pyatspi.Registry.getDesktop(0)
+        for app in desktop:
+            if app is not None and app.name == APPLICATION and app.childCount > 0:
+                return app
+        time.sleep(0.2)
+    return None
+
+
+def text_of(node):
+    try:
+        text = node.queryText()
+    except NotImplementedError:
+        return None
+    return text.getText(0, text.characterCount)
+
+
+def labelled_by(node):
+    names = []
+    for relation in node.getRelationSet():
+        if relation.getRelationType() == pyatspi.RELATION_LABELLED_BY:
+            for i in range(relation.getNTargets()):
+                names.append(relation.getTarget(i).name)
+    return names
+
+
+def called(node):
+    """What a reader calls the control: its name, or for a combo box the label that labels it
+    (Qt gives a combo box its chosen item as its name on Linux, so without that label a reader
+    says only the item)."""
+    labels = [name for name in labelled_by(node) if name]
+    if node.getRole() == pyatspi.ROLE_COMBO_BOX:
+        return labels[0] if labels else ""
+    return node.name or (labels[0] if labels else "")
+
+
+def walk(node, depth, problems, out):
+    states = node.getState()
+    focusable = states.contains(pyatspi.STATE_FOCUSABLE)
+    flags = []
+    if focusable:
+        flags.append("focusable")
+    if not states.contains(pyatspi.STATE_ENABLED):
+        flags.append("disabled")
+    if not states.contains(pyatspi.STATE_SHOWING):
+        flags.append("hidden")
+    line = "%s%s %r" % ("  " * depth, node.getRoleName(), node.name)
+    if node.description:
+        line += " description=%r" % node.description
+    labels = labelled_by(node)
+    if labels:
+        line += " labelled-by=%r" % labels
+    text = text_of(node) if node.getRole() in (pyatspi.ROLE_TEXT, pyatspi.ROLE_ENTRY,
+                                                pyatspi.ROLE_PASSWORD_TEXT) else None
+    if text:
+        line += " text=%r" % text
+    if flags:
+        line += " [" + ",".join(flags) + "]"
+    print(line, file=out)
+    if focusable and not called(node).strip():
+        problems.append("a focusable %s in %s %r has no name (its text: %r)" % (
+            node.getRoleName(), node.parent.getRoleName(), node.parent.name, text_of(node)))
+    for child in node:
+        if child is not None:
+            walk(child, depth + 1, problems, out)
+
+
+def window_named(app, title, timeout):
+    deadline = time.monotonic() + timeout
+    while time.monotonic() < deadline:
+        for window in app:
+            if window is not None and window.name == title:
+                return window
+        time.sleep(0.2)
+    return None
+
+
+def find(node, role, name):
+    if node.getRole() == role and node.name == name:
+        return node
+    for child in node:
+        if child is not None:
+            found = find(child, role, name)
+            if found is not None:
+                return found
+    return None
+
+
+def main():
+    app = find_application(30)
+    if app is None:
+        print("check-accessibility: no application %r on the accessibility bus" % APPLICATION,
+              file=sys.stderr)
+        return 1
+    problems = []
+    main_window = window_named(app, "Quillstone", 10)
+    if main_window is None:
+        print("check-accessibility: no window 'Quillstone'", file=sys.stderr)
+        return 1
+    print("==== main window")
+    walk(main_window, 0, problems, sys.stdout)
+
+    button = find(main_window, pyatspi.ROLE_PUSH_BUTTON, "ConfigMachine")
+    if button is None:
+        problems.append("no 'ConfigMachine' button")
+    else:
+        button.queryAction().doAction(0)
+        dialog = window_named(app, "ConfigMachine", 10)
+        if dialog is None:
+            problems.append("the 'ConfigMachine' dialog did not open")
+        else:
+            print("==== device IP dialog")
+            walk(dialog, 0, problems, sys.stdout)
+            pyatspi.Registry.generateKeyboardEvent(9, None, pyatspi.KEY_PRESSRELEASE)  # Escape
+
+    # "Test Connect" against the closed loopback port the wrapper put in options.ini: the
+    # "can not connect with device" box, read as a reader meets it.
+    button = find(main_window, pyatspi.ROLE_PUSH_BUTTON, "Test Connect")
+    if button is None:
+        problems.append("no 'Test Connect' button")
+    else:
+        button.queryAction().doAction(0)
+        box = window_named(app, "Information", 30)
+        if box is None:
+            problems.append("no 'Information' box after Test Connect")
+        else:
+            print("==== message box")
+            walk(box, 0, problems, sys.stdout)
+            if box.description != "can not connect with device":
+                problems.append("the box's description is %r, not its text" % box.description)
+            pyatspi.Registry.generateKeyboardEvent(36, None, pyatspi.KEY_PRESSRELEASE)  # Return
+
+    for problem in problems:
+        print("check-accessibility: " + problem, file=sys.stderr)
+    return 1 if problems else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
