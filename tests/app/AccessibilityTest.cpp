@@ -263,7 +263,10 @@ TEST_F(AccessibleWindowTest, AccessibleStateFollowsTheGroupsThatDisableTheContro
 
 TEST_F(AccessibleWindowTest, AddressControlIsOneEditWithTheWholeAddressWhicheverPartHasTheCursor) {
   TFernwick& w = ShowWindow();
+  QAccessibleInterface* control = QAccessible::queryAccessibleInterface(w.AddressIP);
+  EXPECT_FALSE(control->state().focused) << "the focus starts elsewhere";
   w.AddressIP->setFocus(Qt::TabFocusReason);
+  EXPECT_TRUE(control->state().focused) << "entered at its first part";
   w.AddressIP->field(0)->selectAll();
   TypeKeys("10.0.0.7");
   QWidget* focus = QApplication::focusWidget();
@@ -275,7 +278,6 @@ TEST_F(AccessibleWindowTest, AddressControlIsOneEditWithTheWholeAddressWhichever
   EXPECT_THAT(announced->text(QAccessible::Description).toStdString(),
               ::testing::HasSubstr("4 of 4"));
 
-  QAccessibleInterface* control = QAccessible::queryAccessibleInterface(w.AddressIP);
   EXPECT_EQ(control->role(), QAccessible::EditableText);
   EXPECT_EQ(control->text(QAccessible::Value), "10.0.0.7");
   EXPECT_TRUE(control->state().focused);
