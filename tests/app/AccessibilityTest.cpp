@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <QAccessible>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -20,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "app/FocusCueStyle.h"
 #include "app/IpAddressEdit.h"
 #include "app/LimitedLineEdit.h"
 #include "app/QtMessageBoxes.h"
@@ -328,6 +330,31 @@ TEST_F(AccessibleDialogTest, TabWalkAndTreeNameEveryControl) {
   EXPECT_EQ(reached, (std::vector<std::string>{"AssignIPRadio", "IPAddressEdt", "SubnetMaskEdt",
                                                "GateWayEdt", "SetIP"}));
   ExpectTreeNamed(dialog, kDialog);
+  dialog->close();
+}
+
+// The focus is seen wherever the Tab key puts it in the dialog, as on the main window's page.
+TEST_F(AccessibleDialogTest, EveryControlTheTabKeyReachesLooksDifferentWithTheFocus) {
+  ShowFocusOnEveryButton();  // the main window's style, which the dialog opened from it has
+  auto* dialog = new TIPconfigFrm(dir.Path(), boxes);
+  ShowActive(*dialog);
+  QTest::keyClick(dialog->AutoGetIPRadio, Qt::Key_Down);  // a fixed address: all reachable
+  QWidget* start = QApplication::focusWidget();
+  ASSERT_EQ(start, dialog->AssignIPRadio);
+  // Each control drawn without the focus: the dialog itself holds it meanwhile.
+  std::map<QWidget*, QImage> unfocused;
+  const std::vector<QWidget*> controls = {dialog->AssignIPRadio, dialog->IPAddressEdt,
+                                          dialog->SubnetMaskEdt, dialog->GateWayEdt, dialog->SetIP};
+  dialog->setFocus();
+  for (QWidget* control : controls) unfocused[control] = control->grab().toImage();
+  start->setFocus(Qt::TabFocusReason);
+  for (QWidget* control : controls) {
+    ASSERT_TRUE(control->hasFocus() || control->isAncestorOf(QApplication::focusWidget()))
+        << control->objectName().toStdString();
+    EXPECT_GE(DifferingPixels(control->grab().toImage(), unfocused[control]), 20)
+        << control->objectName().toStdString() << " shows no focus";
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+  }
   dialog->close();
 }
 
