@@ -117,6 +117,7 @@ TFernwick::TFernwick(FernwickEnvironment environment, QWidget* parent)
   KeepSingleLine(this);
   TakeWheelOnlyWhenFocused(this);
   ShowFormPicture(TestConnectBtn);
+  NameControls();
 
   FormCreate();
 

@@ -206,6 +206,8 @@ class TFernwick : public QWidget {
   void ConnectWirelessHandlers();          // wireless/WirelessPage.cpp
   void ConnectModemHandlers();             // modem/ModemPage.cpp
   void SetTabOrder();
+  // What a screen reader calls each control (app/FernwickNames.cpp).
+  void NameControls();
   // Enter presses " Set" with the focus still in the field the user typed in; a click would
   // have recorded that key field on leaving it, so Enter records it (wireless/WirelessPage.cpp).
   void RecordFocusedKeyField();

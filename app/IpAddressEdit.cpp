@@ -20,6 +20,7 @@
 #include <utility>
 
 #include "app/FocusExit.h"
+#include "app/IpAddressAccessible.h"
 
 namespace quillstone {
 
@@ -70,6 +71,7 @@ class OctetValidator final : public QValidator {
 }  // namespace
 
 IpAddressEdit::IpAddressEdit(QWidget* parent) : QWidget(parent) {
+  InstallIpAddressAccessibility();
   auto* layout = new QHBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->setSpacing(0);

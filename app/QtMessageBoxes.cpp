@@ -11,6 +11,9 @@ int QtMessageBoxes::Show(QMessageBox::Icon icon, const std::string& caption,
   if (owner == nullptr) owner = mainWindow_;
   QMessageBox box(icon, QString::fromStdString(caption), QString::fromStdString(text), buttons,
                   owner);
+  // Read with the caption as the box opens, by the readers that speak a window's name and
+  // description rather than the labels inside it.
+  box.setAccessibleDescription(box.text());
   // QMessageBox answers Escape and the close button with Cancel, or else with the only button.
   return box.exec();
 }

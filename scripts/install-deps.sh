@@ -10,9 +10,12 @@ set -euo pipefail
 # fonts-wqy-microhei: a small font with the Chinese and full-width characters the window shows
 # (the "提示" caption, the "？" of the confirmation, the page's "宋体" face); without one they
 # are drawn as boxes when the tool or its screenshots run under Xvfb.
+# at-spi2-core, python3-pyatspi, dbus: the accessibility check (scripts/check-accessibility.sh)
+# runs the tool on a D-Bus session of its own (dbus-run-session) with the AT-SPI accessibility
+# bus, as a screen reader meets it, and reads its accessible tree through pyatspi.
 packages=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev libgtest-dev libgmock-dev
           libbenchmark-dev clang-format xvfb xauth libcli11-dev nlohmann-json3-dev ansible-core
-          fonts-wqy-microhei "$@")
+          fonts-wqy-microhei at-spi2-core python3-pyatspi dbus "$@")
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

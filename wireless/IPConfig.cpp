@@ -9,6 +9,7 @@
 #include <QVBoxLayout>
 #include <QWindow>
 
+#include "app/AccessibleNames.h"
 #include "app/FernwickMain.h"
 #include "app/IpAddressEdit.h"
 #include "app/MessageBoxes.h"
@@ -97,6 +98,10 @@ TIPconfigFrm::TIPconfigFrm(std::string programDirectory, MessageBoxes& boxes, QW
   });
   connect(Cancel, &QPushButton::clicked, this, [this] { CancelClick(); });
   KeepSingleLine(this);
+  // What a screen reader calls the address controls: the labels beside them.
+  NameControls({{IPAddressEdt, QStringLiteral("IP Address")},
+                {SubnetMaskEdt, QStringLiteral("Subnet Mask")},
+                {GateWayEdt, QStringLiteral("Default Gateway")}});
 
   FormCreate();
 }

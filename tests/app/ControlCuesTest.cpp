@@ -28,15 +28,6 @@ QWidget* ControlOf(QWidget* focus) {
   return nullptr;
 }
 
-int DifferingPixels(const QImage& a, const QImage& b) {
-  if (a.size() != b.size()) return a.width() * a.height();
-  int differing = 0;
-  for (int y = 0; y < a.height(); ++y) {
-    for (int x = 0; x < a.width(); ++x) differing += a.pixel(x, y) != b.pixel(x, y) ? 1 : 0;
-  }
-  return differing;
-}
-
 // Fewer changed pixels than a short line are not a cue a technician sees at a glance.
 constexpr int kVisibleCue = 20;
 

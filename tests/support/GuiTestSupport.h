@@ -11,6 +11,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
+#include <QImage>
 #include <QInputMethodEvent>
 #include <QRadioButton>
 #include <QStyle>
@@ -153,6 +154,16 @@ inline void ComposeText(const QString& text) {
   QInputMethodEvent committed;
   committed.setCommitString(text);
   QApplication::sendEvent(QApplication::focusWidget(), &committed);
+}
+
+// How many pixels differ between two pictures of a widget (all of them when the sizes differ).
+inline int DifferingPixels(const QImage& a, const QImage& b) {
+  if (a.size() != b.size()) return a.width() * a.height();
+  int differing = 0;
+  for (int y = 0; y < a.height(); ++y) {
+    for (int x = 0; x < a.width(); ++x) differing += a.pixel(x, y) != b.pixel(x, y) ? 1 : 0;
+  }
+  return differing;
 }
 
 // A window built on a fresh program directory; the test may put files there first.
