@@ -18,7 +18,7 @@
 #include "cli/Report.h"
 #include "cli/Sha256.h"
 #include "platform/AppError.h"
-#include "platform/FileReplace.h"
+#include "platform/InputFile.h"
 
 namespace quillstone::cli {
 namespace {
@@ -114,9 +114,7 @@ std::vector<InputFile> HashInputs(const std::vector<std::string>& paths) {
   std::vector<InputFile> inputs;
   for (const std::string& path : paths) {
     if (path.empty()) continue;
-    std::string content;
-    detail::ReadWholeFile(path, content);
-    inputs.push_back({path, Sha256Hex(content)});
+    inputs.push_back({path, Sha256Hex(ReadInputFile(path, kLargestInputFile).content)});
   }
   return inputs;
 }
@@ -167,7 +165,8 @@ class Run {
     try {
       CheckReportPath(fleet.reportFile,
                       {arguments.optionsFile, fleet.deviceList, arguments.onlyFailed});
-      const InputRules rules{.allowUnknownOptions = arguments.allowUnknownOptions};
+      const InputRules rules{.allowUnknownOptions = arguments.allowUnknownOptions,
+                             .stop = [this] { return Interruption() != 0; }};
       const OptionList base = ReadOptionsFile(arguments.optionsFile, rules);
       for (const std::string& option : base) {
         record.options.push_back(MaskedOption(option, fleet.showSecrets));
@@ -339,7 +338,8 @@ class Run {
   }
 
   std::vector<DeviceJob> Jobs(const FleetArguments& fleet, const std::string& onlyFailed,
-                              const OptionList& base, const InputRules& rules = {}) const {
+                              const OptionList& base, InputRules rules = {}) const {
+    rules.stop = [this] { return Interruption() != 0; };
     std::vector<DeviceEntry> entries;
     if (!fleet.deviceList.empty()) {
       entries = ReadDeviceList(fleet.deviceList, rules);
@@ -347,7 +347,7 @@ class Run {
       entries = ParseDeviceArguments(fleet.devices, rules);
     }
     if (!onlyFailed.empty()) {
-      const std::vector<std::string> failed = FailedDevicesOfReport(onlyFailed);
+      const std::vector<std::string> failed = FailedDevicesOfReport(onlyFailed, rules.stop);
       if (entries.empty()) {
         entries = ParseDeviceArguments(failed);
       } else {
@@ -459,9 +459,11 @@ class Run {
     return Exit(result.failed.empty() ? kExitSuccess : kExitDeviceFailed);
   }
 
+  // A signal that stopped the reading of the input decides the exit code, as in a run.
   int BadInput(const std::string& what) {
     err_ << "quillstone-cli: " << what << "\nNothing was sent to any device.\n";
-    return kExitUsage;
+    const int signal = Interruption();
+    return signal != 0 ? kExitInterruptedBase + signal : kExitUsage;
   }
 
   CliEnvironment& env_;
@@ -509,8 +511,12 @@ int RunCommandLine(const std::vector<std::string>& args, CliEnvironment& environ
   app.require_subcommand(0, 1);
   app.set_version_flag("--version", std::string("quillstone-cli ") + kVersion);
   app.footer(
-      "DEVICE: tcp:HOST[:PORT] (port 4370 by default) or serial:PORT[,device=N][,baud=B]\n"
-      "(PORT as COMn, or a path on Linux; device 1 and 115200 baud by default).\n"
+      std::string(
+          "DEVICE: tcp:HOST[:PORT] (port 4370 by default) or serial:PORT[,device=N][,baud=B]\n"
+          "(PORT as COMn, or a path on Linux; device 1 and 115200 baud by default).\n"
+          "Input files (--options, --devices, --only-failed): regular files of at most ") +
+      std::to_string(kLargestInputFile / (1024 * 1024)) +
+      " MiB.\n"
       "Exit codes: 0 every device succeeded, 1 a device failed, 2 usage error or bad input,\n"
       "130 / 143 interrupted by Ctrl+C / SIGTERM (the devices in flight were finished).");
 

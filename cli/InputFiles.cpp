@@ -8,7 +8,7 @@
 
 #include "cli/InputError.h"
 #include "devicelink/OptionNames.h"
-#include "platform/FileReplace.h"
+#include "platform/InputFile.h"
 #include "platform/Text.h"
 
 namespace quillstone::cli {
@@ -19,14 +19,6 @@ constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
 constexpr std::string_view kSettingsSection = "Config";
 constexpr std::string_view kAllowUnknownHint =
     " (or pass --allow-unknown-options to send it as it is)";
-
-std::string ReadInputFile(const std::string& path) {
-  std::string content;
-  if (detail::ReadWholeFile(path, content) != detail::FileReadStatus::kRead) {
-    throw InputError(path + ":1", 1, "cannot read the file");
-  }
-  return content;
-}
 
 std::string Where(const std::string& path, int line) {
   return path + ":" + std::to_string(line);
@@ -123,8 +115,8 @@ void RejectInvalidUtf8(const std::string& path, std::string_view content) {
 
 // The file's text without its UTF-8 mark; columns count from the first character after the
 // mark, as an editor shows them.
-std::string ReadUtf8File(const std::string& path) {
-  std::string content = ReadInputFile(path);
+std::string ReadUtf8File(const std::string& path, const std::function<bool()>& stop) {
+  std::string content = ReadInputText(path, stop);
   RejectWideText(path, content);
   RejectInvalidUtf8(path, content);
   if (std::string_view(content).starts_with(kUtf8Mark)) content.erase(0, kUtf8Mark.size());
@@ -312,8 +304,8 @@ struct CsvFile {
   int lastLine = 0;
 };
 
-CsvFile ReadCsvRows(const std::string& path) {
-  const std::string content = ReadUtf8File(path);
+CsvFile ReadCsvRows(const std::string& path, const std::function<bool()>& stop) {
+  const std::string content = ReadUtf8File(path, stop);
   CsvFile file;
   for (const TextLine& line : SplitLines(content)) {
     file.lastLine = line.number;
@@ -345,8 +337,34 @@ OptionLineKind KindOf(std::string_view text, std::string& section) {
 
 }  // namespace
 
+std::string ReadInputText(const std::string& path, const std::function<bool()>& stop) {
+  InputFileRead read = ReadInputFile(path, kLargestInputFile, stop);
+  std::string why;
+  switch (read.fault) {
+    case InputFileFault::kNone:
+      return std::move(read.content);
+    case InputFileFault::kMissing:
+      why = "it does not exist";
+      break;
+    case InputFileFault::kNotRegular:
+      why = "it is " + read.detail + ", not a regular file; save the content to a file first";
+      break;
+    case InputFileFault::kTooLarge:
+      why = "it is larger than " + std::to_string(kLargestInputFile / (1024 * 1024)) +
+            " MiB, more than any options file, device list or report holds";
+      break;
+    case InputFileFault::kUnreadable:
+      why = read.detail;
+      break;
+    case InputFileFault::kStopped:
+      why = "the reading was interrupted";
+      break;
+  }
+  throw InputError(path + ":1", 1, "cannot read the file: " + why);
+}
+
 OptionList ReadOptionsFile(const std::string& path, const InputRules& rules) {
-  const std::string content = ReadUtf8File(path);
+  const std::string content = ReadUtf8File(path, rules.stop);
   OptionList options;
   bool inSettings = false;
   for (const TextLine& line : SplitLines(content)) {
@@ -390,7 +408,7 @@ OptionList ReadOptionsFile(const std::string& path, const InputRules& rules) {
 }
 
 std::vector<DeviceEntry> ReadDeviceList(const std::string& path, const InputRules& rules) {
-  const CsvFile file = ReadCsvRows(path);
+  const CsvFile file = ReadCsvRows(path, rules.stop);
   const std::vector<CsvRow>& rows = file.rows;
   if (rows.empty())
     throw InputError(path + ":1", 1, "no header line; expected a \"device\" column");

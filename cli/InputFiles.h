@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstddef>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -10,12 +12,23 @@
 // fault throws InputError naming file, line and column, before anything is sent.
 namespace quillstone::cli {
 
+// The largest input file taken: far more than any real options file, device list or report
+// holds, and a bound on the memory an endless or mistaken file (a device, a FIFO) may take.
+inline constexpr std::size_t kLargestInputFile = 16 * 1024 * 1024;
+
 // How strictly the input is read, and where host names and serial ports are looked up.
 struct InputRules {
   // A name outside the pages' option list is sent as it is, not refused.
   bool allowUnknownOptions = false;
   AddressResolver resolver = SystemAddressResolver();
+  // Asked while a file is read: true once the run is being interrupted.
+  std::function<bool()> stop;
 };
+
+// The whole content of an input file: a regular file of at most kLargestInputFile bytes.
+// Throws InputError at "path:1:1" saying why not (missing, a folder or device, too large,
+// unreadable, or the reading stopped by `stop`).
+std::string ReadInputText(const std::string& path, const std::function<bool()>& stop = {});
 
 // Both files are UTF-8 text (a leading UTF-8 mark is dropped); no name or value holds a control
 // character; every option name is one the wireless or modem page writes (unless allowed), with

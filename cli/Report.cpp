@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include <quillstone/Version.h>
+#include "cli/InputFiles.h"
 #include "platform/AppError.h"
 #include "platform/FileReplace.h"
 #include "platform/IniFile.h"
@@ -295,11 +296,9 @@ void WriteReportFile(const std::string& path, const std::vector<DeviceReport>& r
   ini::WriteWholeFile(path, IsJsonReportPath(path) ? JsonReport(reports, run) : CsvReport(reports));
 }
 
-std::vector<std::string> FailedDevicesOfReport(const std::string& path) {
-  std::string content;
-  if (detail::ReadWholeFile(path, content) != detail::FileReadStatus::kRead) {
-    throw AppError(path + ": cannot be read");
-  }
+std::vector<std::string> FailedDevicesOfReport(const std::string& path,
+                                               const std::function<bool()>& stop) {
+  const std::string content = ReadInputText(path, stop);
   const nlohmann::json document = nlohmann::json::parse(content, nullptr, false);
   if (document.is_discarded() || !document.is_object() || !document.contains("devices") ||
       !document["devices"].is_array()) {

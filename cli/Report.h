@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <mutex>
 #include <ostream>
 #include <string>
@@ -87,7 +88,9 @@ bool IsJsonReportPath(const std::string& path);
 void WriteReportFile(const std::string& path, const std::vector<DeviceReport>& reports,
                      const RunRecord& run = {});
 
-// The devices of a JSON report that did not succeed. Throws AppError when it is not one.
-std::vector<std::string> FailedDevicesOfReport(const std::string& path);
+// The devices of a JSON report that did not succeed. Throws InputError when the file cannot be
+// read as an input file (ReadInputText), AppError when it is not a report.
+std::vector<std::string> FailedDevicesOfReport(const std::string& path,
+                                               const std::function<bool()>& stop = {});
 
 }  // namespace quillstone::cli

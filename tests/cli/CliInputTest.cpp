@@ -3,6 +3,13 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
+#include <filesystem>
+#include <functional>
+
 #include "cli/DeviceAddress.h"
 #include "cli/InputError.h"
 #include "cli/InputFiles.h"
@@ -147,9 +154,9 @@ TEST_P(BadInputTest, NamesFileLineAndColumnAndSendsNothing) {
 INSTANTIATE_TEST_SUITE_P(
     Cases, BadInputTest,
     ::testing::Values(BadInputCase{"UnreadableOptionsFile", nullptr, "device\n{0}\n",
-                                   "{0}missing.ini:1:1: cannot read the file"},
+                                   "{0}missing.ini:1:1: cannot read the file: it does not exist"},
                       BadInputCase{"UnreadableDeviceList", "SSID=x\n", nullptr,
-                                   "{0}missing.csv:1:1: cannot read the file"},
+                                   "{0}missing.csv:1:1: cannot read the file: it does not exist"},
                       BadInputCase{"MalformedDevice", "SSID=x\n",
                                    "SSID,device\nA,{0}\nB,tcp:127.0.0.1:x\n",
                                    "{0}site.csv:3:17: device 'tcp:127.0.0.1:x': the port must be"},
@@ -168,6 +175,107 @@ INSTANTIATE_TEST_SUITE_P(
                       BadInputCase{"NoDeviceColumn", "SSID=x\n", "host\n{0}\n",
                                    "{0}site.csv:1:1: no \"device\""}),
     [](const ::testing::TestParamInfo<BadInputCase>& param) { return param.param.name; });
+
+// Which input a case hands something that is not a readable input file.
+enum class InputRole { kOptions, kDeviceList, kOnlyFailed };
+
+struct InputFileCase {
+  const char* name;
+  InputRole role;
+  // Makes the unusable input in the folder and returns its path.
+  std::function<std::string(const CliRunner&)> make;
+  const char* message;
+};
+
+void PrintTo(const InputFileCase& c, std::ostream* out) {
+  *out << c.name;
+}
+
+class InputFileKindTest : public ::testing::TestWithParam<InputFileCase> {};
+
+TEST_P(InputFileKindTest, IsRefusedAtItsFirstLineBeforeAnyDevice) {
+  const InputFileCase& c = GetParam();
+  SimulatedFleet fleet(1);
+  CliRunner runner;
+  const std::string device = TcpName(*fleet.All()[0]);
+  std::string options = runner.Write("options.ini", "SSID=x\n");
+  std::vector<std::string> args = {"apply", "--options", "", "--devices",
+                                   runner.Write("site.csv", "device\n" + device + "\n")};
+  const std::string bad = c.make(runner);
+  if (c.role == InputRole::kOptions) options = bad;
+  if (c.role == InputRole::kDeviceList) args[4] = bad;
+  if (c.role == InputRole::kOnlyFailed) args.insert(args.end(), {"--only-failed", bad});
+  args[2] = options;
+
+  EXPECT_EQ(runner.Run(args), kExitUsage);
+  EXPECT_THAT(runner.err.str(), HasSubstr(bad + ":1:1: cannot read the file: " + c.message));
+  EXPECT_THAT(runner.err.str(), HasSubstr("Nothing was sent to any device."));
+  EXPECT_EQ(fleet.CommandsReceived(), 0u);
+  EXPECT_EQ(fleet.All()[0]->Connections(), 0u);
+}
+
+std::string Folder(const CliRunner& runner) {
+  return runner.folder.File("");
+}
+
+// A file of the bound and one byte: sparse, so the test writes almost nothing.
+std::string OneByteTooLarge(const CliRunner& runner) {
+  const std::string path = runner.Write("large", "");
+  std::filesystem::resize_file(path, kLargestInputFile + 1);
+  return path;
+}
+
+std::vector<InputFileCase> InputFileCases() {
+  constexpr const char* kTooLarge =
+      "it is larger than 16 MiB, more than any options file, device list or report holds";
+  std::vector<InputFileCase> cases = {
+      {"OptionsFileIsAFolder", InputRole::kOptions, Folder,
+       "it is a folder, not a regular file; save the content to a file first"},
+      {"DeviceListIsAFolder", InputRole::kDeviceList, Folder, "it is a folder"},
+      {"OnlyFailedReportIsAFolder", InputRole::kOnlyFailed, Folder, "it is a folder"},
+      {"OptionsFileTooLarge", InputRole::kOptions, OneByteTooLarge, kTooLarge},
+      {"DeviceListTooLarge", InputRole::kDeviceList, OneByteTooLarge, kTooLarge},
+      {"OnlyFailedReportTooLarge", InputRole::kOnlyFailed, OneByteTooLarge, kTooLarge},
+      {"OnlyFailedReportMissing", InputRole::kOnlyFailed,
+       [](const CliRunner& runner) { return runner.folder.File("gone.json"); },
+       "it does not exist"},
+  };
+#ifndef _WIN32
+  const auto fifo = [](const CliRunner& runner) {
+    const std::string path = runner.folder.File("fifo");
+    ::mkfifo(path.c_str(), 0600);
+    return path;
+  };
+  const auto zero = [](const CliRunner&) { return std::string("/dev/zero"); };
+  cases.insert(
+      cases.end(),
+      {{"OptionsFileIsADevice", InputRole::kOptions, zero,
+        "it is a character device, not a regular file"},
+       {"DeviceListIsADevice", InputRole::kDeviceList, zero, "it is a character device"},
+       {"OnlyFailedReportIsADevice", InputRole::kOnlyFailed, zero, "it is a character device"},
+       {"OptionsFileIsAFifoNobodyWritesTo", InputRole::kOptions, fifo,
+        "it is a pipe (FIFO), not a regular file"},
+       {"DeviceListIsAFifo", InputRole::kDeviceList, fifo, "it is a pipe (FIFO)"}});
+#endif
+  return cases;
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, InputFileKindTest, ::testing::ValuesIn(InputFileCases()),
+                         [](const ::testing::TestParamInfo<InputFileCase>& param) {
+                           return param.param.name;
+                         });
+
+TEST(BadInputTest, AStopRequestWhileTheInputIsReadSendsNothingAndSaysInterrupted) {
+  SimulatedFleet fleet(1);
+  CliRunner runner;
+  runner.environment.interruption = [] { return 15; };
+  EXPECT_EQ(runner.Run({"apply", "--options", runner.Write("o.ini", "SSID=x\n"),
+                        TcpName(*fleet.All()[0])}),
+            kExitInterruptedBase + 15);
+  EXPECT_THAT(runner.err.str(), HasSubstr("o.ini:1:1: cannot read the file: the reading was "
+                                          "interrupted\nNothing was sent to any device."));
+  EXPECT_EQ(fleet.All()[0]->Connections(), 0u);
+}
 
 TEST(BadInputTest, ColumnCountMessagesPointAtTheFault) {
   CliRunner runner;
