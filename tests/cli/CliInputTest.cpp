@@ -153,27 +153,36 @@ TEST_P(BadInputTest, NamesFileLineAndColumnAndSendsNothing) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, BadInputTest,
-    ::testing::Values(BadInputCase{"UnreadableOptionsFile", nullptr, "device\n{0}\n",
-                                   "{0}missing.ini:1:1: cannot read the file: it does not exist"},
-                      BadInputCase{"UnreadableDeviceList", "SSID=x\n", nullptr,
-                                   "{0}missing.csv:1:1: cannot read the file: it does not exist"},
-                      BadInputCase{"MalformedDevice", "SSID=x\n",
-                                   "SSID,device\nA,{0}\nB,tcp:127.0.0.1:x\n",
-                                   "{0}site.csv:3:17: device 'tcp:127.0.0.1:x': the port must be"},
-                      BadInputCase{"OptionLineWithoutEquals", "SSID=x\r\nwifidhcp\r\n[Config]\r\n",
-                                   "device\n{0}\n",
-                                   "{0}options.ini:2:9: expected name=value, the line has no '='"},
-                      BadInputCase{"OptionWithoutName", "SSID=x\n=1\n", "device\n{0}\n",
-                                   "{0}options.ini:2:1: the option has no name"},
-                      BadInputCase{"TooManyFields", "SSID=x\n",
-                                   "device,wifiip\n{0},1.2.3.4\n{1},1.2.3.5,9\n", "{0}site.csv:3:"},
-                      BadInputCase{"TooFewFields", "SSID=x\n",
-                                   "device,wifiip,SSID\n{0},1.2.3.4,a\n{1},1\n", "{0}site.csv:3:"},
-                      BadInputCase{"DuplicateDevice", "SSID=x\n",
-                                   "wifiip,device\n1,{0}\n2,{1}\n3,{0}\n",
-                                   "{0}site.csv:4:3: device tcp:127.0.0.1:"},
-                      BadInputCase{"NoDeviceColumn", "SSID=x\n", "host\n{0}\n",
-                                   "{0}site.csv:1:1: no \"device\""}),
+    ::testing::Values(
+        BadInputCase{"UnreadableOptionsFile", nullptr, "device\n{0}\n",
+                     "{0}missing.ini:1:1: cannot read the file: it does not exist"},
+        BadInputCase{"UnreadableDeviceList", "SSID=x\n", nullptr,
+                     "{0}missing.csv:1:1: cannot read the file: it does not exist"},
+        BadInputCase{"MalformedDevice", "SSID=x\n", "SSID,device\nA,{0}\nB,tcp:127.0.0.1:x\n",
+                     "{0}site.csv:3:17: device 'tcp:127.0.0.1:x': the port must be"},
+        BadInputCase{"OptionLineWithoutEquals", "SSID=x\r\nwifidhcp\r\n[Config]\r\n",
+                     "device\n{0}\n",
+                     "{0}options.ini:2:9: expected name=value, the line has no '='"},
+        BadInputCase{"OptionWithoutName", "SSID=x\n=1\n", "device\n{0}\n",
+                     "{0}options.ini:2:1: the option has no name"},
+        BadInputCase{"TooManyFields", "SSID=x\n", "device,wifiip\n{0},1.2.3.4\n{1},1.2.3.5,9\n",
+                     "{0}site.csv:3:"},
+        BadInputCase{"TooFewFields", "SSID=x\n", "device,wifiip,SSID\n{0},1.2.3.4,a\n{1},1\n",
+                     "{0}site.csv:3:"},
+        BadInputCase{"DuplicateDevice", "SSID=x\n", "wifiip,device\n1,{0}\n2,{1}\n3,{0}\n",
+                     "{0}site.csv:4:3: device tcp:127.0.0.1:"},
+        BadInputCase{"NoDeviceColumn", "SSID=x\n", "host\n{0}\n", "{0}site.csv:1:1: no \"device\""},
+        BadInputCase{"RepeatedOption", "SSID=one\nSSID=two\n", "device\n{0}\n",
+                     "{0}options.ini:2:1: option 'SSID' is set already at "
+                     "{0}options.ini:1:1"},
+        BadInputCase{"ScrambledCellTooLongToSend", "SSID=x\n",
+                     "~MODEM,device\n"
+                     "111111111111111111111111111111111111111111111111111111111111"
+                     "111111111111111111111111111111111111111111111111111111111111"
+                     "111111111111111111111111111111111111111111111111111111111111"
+                     "111111111111111111111111111111111111111111111111111111111111"
+                     ",{0}\n",
+                     "{0}site.csv:2:1: option '~MODEM' is too long to send"}),
     [](const ::testing::TestParamInfo<BadInputCase>& param) { return param.param.name; });
 
 // Which input a case hands something that is not a readable input file.

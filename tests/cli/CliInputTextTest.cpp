@@ -160,6 +160,51 @@ INSTANTIATE_TEST_SUITE_P(
         TextCase{"AboveUnicode", "SSID=\xF4\x90\x80\x80\n", "1:6: not UTF-8 text: byte 0xF4"}),
     CaseName);
 
+// One request carries name=value and its zero byte; a scrambled value takes two hex digits per
+// byte and two for the key in a buffer of 400.
+INSTANTIATE_TEST_SUITE_P(
+    RepeatsAndLengths, OptionsFileTest,
+    ::testing::Values(
+        TextCase{"RepeatedOption", "SSID=one\nWIFI=1\nSSID=two\n",
+                 "3:1: option 'SSID' is set already at "},
+        TextCase{"RepeatedWithTheSameValue", "WIFI=1\r\nWIFI=1\r\n",
+                 "2:1: option 'WIFI' is set already at "},
+        TextCase{"RepeatedScrambledOption", "~MODEM=0\n~MODEM=1\n",
+                 "2:1: option '~MODEM' is set already at "},
+        TextCase{"OtherLetterCaseIsAnotherName", "SSID=a\nssid=b\n", "", true},
+        TextCase{"TheWindowsOwnFileMayRepeat",
+                 "WIFI=1\r\nKey1Type=1\r\nKey1Str=abcde\r\nWPAPSK=\r\nWPAPSK=Secret123\r\n"
+                 "Key1Type=0\r\nKey1Str=\r\n[Config]\r\nPort=4370\r\n",
+                 ""},
+        TextCase{"AtTheFrameLimit", "SSID=" + std::string(4090, 'a') + "\n", ""},
+        TextCase{"BeyondTheFrameLimit", "WIFI=1\nSSID=" + std::string(4091, 'a') + "\n",
+                 "2:4096: option 'SSID' is too long to send: one request carries at most 4095 "
+                 "bytes of name=value"},
+        TextCase{"AMegabyteLine", "SSID=" + std::string(1 << 20, 'a') + "\n",
+                 "1:4096: option 'SSID' is too long to send"},
+        TextCase{"ScrambledAtItsLimit", "~MODEM=" + std::string(195, '1') + "\n", ""},
+        TextCase{"ScrambledBeyondItsLimit", "~MODEM=" + std::string(196, '1') + "\n",
+                 "1:203: option '~MODEM' is too long to send: the value of a scrambled (~) "
+                 "option may hold at most 195 bytes"},
+        TextCase{"NameAtItsLimit", std::string(198, 'N') + "=1\n", "", true},
+        TextCase{"NameBeyondItsLimit", std::string(199, 'N') + "=1\n",
+                 "1:199: option '" + std::string(199, 'N') +
+                     "' is too long to send: a name may hold at most 198 bytes",
+                 true}),
+    CaseName);
+
+TEST(OptionsFileTest, ARepeatedOptionNamesBothLines) {
+  CliRunner runner;
+  const std::string path = runner.Write("o.ini", "SSID=one\n; the site's name\nSSID=two\n");
+  try {
+    ReadOptionsFile(path);
+    FAIL() << "accepted";
+  } catch (const InputError& error) {
+    EXPECT_EQ(std::string(error.what()), path + ":3:1: option 'SSID' is set already at " + path +
+                                             ":1:1; keep one of the two lines");
+  }
+}
+
 TEST(OptionsFileTest, KeepsTheOptionLinesAsWritten) {
   CliRunner runner;
   EXPECT_THAT(ReadOptionsFile(runner.Write("o.ini", "\xEF\xBB\xBFSSID=a=b\n\n; c\nWPAPSK=\n")),
@@ -187,6 +232,11 @@ TEST_P(DeviceListTest, ReadsOrNamesTheFault) {
 INSTANTIATE_TEST_SUITE_P(
     Cases, DeviceListTest,
     ::testing::Values(
+        TextCase{"CellTooLongToSend",
+                 "device,SSID\ntcp:127.0.0.1:1," + std::string(4091, 'a') + "\n",
+                 "2:17: option 'SSID' is too long to send"},
+        TextCase{"CellAtTheFrameLimit",
+                 "device,SSID\ntcp:127.0.0.1:1," + std::string(4090, 'a') + "\n", ""},
         TextCase{"RepeatedColumn", "device,SSID,SSID\ntcp:127.0.0.1:1,a,b\n",
                  "1:13: column 'SSID' appears twice"},
         TextCase{"RepeatedDeviceColumn", "device,device\ntcp:127.0.0.1:1,tcp:127.0.0.1:2\n",
