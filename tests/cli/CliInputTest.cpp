@@ -58,7 +58,7 @@ INSTANTIATE_TEST_SUITE_P(
         AddressCase{"tcp:127.0.0.1:4371", "tcp:127.0.0.1:4371", ""},
         AddressCase{"tcp:127.0.0.1", "tcp:127.0.0.1:4370", ""},
         AddressCase{"serial:COM3,device=2,baud=9600", "serial:COM3,device=2,baud=9600", ""},
-        AddressCase{"serial:COM1,baud=57600,device=0", "serial:COM1,device=0,baud=57600", ""},
+        AddressCase{"serial:COM1,baud=57600,device=7", "serial:COM1,device=7,baud=57600", ""},
         AddressCase{"udp:1.2.3.4", "", "site.csv:2:8: device 'udp:1.2.3.4': expected tcp:"},
         AddressCase{"tcp:", "", "site.csv:2:12: device 'tcp:': expected a host"},
         AddressCase{"tcp:h:65536", "", "site.csv:2:14: device 'tcp:h:65536': the port must be"},

@@ -338,6 +338,20 @@ INSTANTIATE_TEST_SUITE_P(
         HostCase{"tcp:1.2.3.", "", "'1.2.3.' is not an IPv4 address", false},
         HostCase{"tcp:1..3.4", "", "'1..3.4' is not an IPv4 address", false},
         HostCase{"tcp:2130706433", "", "'2130706433' is not an IPv4 address", false},
+        // The name service's other address forms: refused the same way, never looked up.
+        HostCase{"tcp:0x7f000001", "",
+                 "site.csv:2:12: device 'tcp:0x7f000001': '0x7f000001' is not an IPv4 address "
+                 "the device library takes: write four numbers from 0 to 255",
+                 false},
+        HostCase{"tcp:0X7F.1:4371", "", "'0X7F.1' is not an IPv4 address the device library takes",
+                 false},
+        HostCase{"tcp:0x7f.0.0.1", "", "'0x7f.0.0.1' is not an IPv4 address", false},
+        HostCase{"tcp:0177.0.0.1", "", "'0177.0.0.1' is not an IPv4 address", false},
+        HostCase{"tcp:127.0.0.1.", "", "'127.0.0.1.' is not an IPv4 address", false},
+        HostCase{"tcp:0x", "", "'0x' is not an IPv4 address", false},
+        // Hex letters alone, or 0x before a name part, are a host name.
+        HostCase{"tcp:cafe.example", "", "host name 'cafe.example' does not resolve", true},
+        HostCase{"tcp:0x7f.example", "", "host name '0x7f.example' does not resolve", true},
         HostCase{"tcp:not a host!", "",
                  "site.csv:2:15: device 'tcp:not a host!': 'not a host!' is not a host name: it "
                  "may hold letters, digits, '-' and '.' only",
@@ -357,6 +371,26 @@ INSTANTIATE_TEST_SUITE_P(
                  true},
         HostCase{"tcp:nowhere.example:0", "", "the port must be", false},
         HostCase{"serial:COM7,device=2", "serial:COM7,device=2,baud=115200", "", false},
+        HostCase{"serial:COM7,device=65535,baud=57600", "serial:COM7,device=65535,baud=57600", "",
+                 false},
+        HostCase{"serial:COM7,baud=4000000", "serial:COM7,device=1,baud=4000000", "", false},
+        HostCase{"serial:COM7,baud=50", "serial:COM7,device=1,baud=50", "", false},
+        HostCase{"serial:COM7,device=0", "",
+                 "site.csv:2:27: device 'serial:COM7,device=0': the device number must be a "
+                 "number from 1 to 65535",
+                 false},
+        HostCase{"serial:COM7,device=65536", "",
+                 "the device number must be a number from 1 to 65535", false},
+        HostCase{"serial:COM7,baud=12345", "",
+                 "site.csv:2:25: device 'serial:COM7,baud=12345': the baud rate 12345 is not one "
+                 "the device library sets on every line; use one of 50, 75, 110,",
+                 false},
+        HostCase{"serial:COM7,baud=11520", "",
+                 "use one of 50, 75, 110, 134, 150, 200, 300, 600, "
+                 "1200, 1800, 2400, 4800, 9600, 19200, 38400, 57600, 115200, 230400, 460800, "
+                 "500000, 576000, 921600, 1000000, 1152000, 1500000, 2000000, 2500000, 3000000, "
+                 "3500000, 4000000",
+                 false},
         HostCase{"serial:ttyS0", "",
                  "site.csv:2:15: device 'serial:ttyS0': the device library cannot open port "
                  "'ttyS0'",

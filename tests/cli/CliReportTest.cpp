@@ -475,11 +475,14 @@ TEST(CliVerifyTest, TheWindowsListVerifiesOnAFreshDeviceAndCountsAsSucceeded) {
   EXPECT_THAT(runner.out.str(), HasSubstr("1 of 1 devices succeeded, 0 failed"));
 }
 
+// The window's own file repeats a name where the window sent it twice.
 TEST(CliVerifyTest, ARepeatedNameIsComparedWithItsLastValue) {
   SimulatedFleet fleet(1);
   CliRunner runner;
-  EXPECT_EQ(runner.Run({"apply", "--options", runner.Write("o.ini", "SSID=First\nSSID=Last\n"),
-                        TcpName(*fleet.All()[0]), "--verify", "--verify-timeout", "10"}),
+  const std::string options =
+      runner.Write("o.ini", "SSID=First\r\nSSID=Last\r\n[Config]\r\nPort=4370\r\n");
+  EXPECT_EQ(runner.Run({"apply", "--options", options, TcpName(*fleet.All()[0]), "--verify",
+                        "--verify-timeout", "10"}),
             kExitSuccess)
       << runner.out.str();
   EXPECT_EQ(fleet.All()[0]->Option("SSID"), "Last");
