@@ -26,6 +26,10 @@ namespace {
 constexpr int kDefaultJobs = 16;
 constexpr int kMostJobs = 1024;  // the library's limit of open connections
 constexpr double kDefaultVerifyTimeoutSeconds = 60;
+// Below a second the wait would end before a restarted device is back, and the read-back would
+// compare nothing or, worse, the device as it was before the restart; 0 is refused, not taken
+// for "no wait".
+constexpr double kShortestVerifyTimeoutSeconds = 1;
 constexpr double kLongestVerifyTimeoutSeconds = 3600;
 constexpr const char* kStdout = "-";
 
@@ -235,7 +239,9 @@ class Run {
           report.outcome = Outcome::kDone;
           if (!results[index].connected) {
             report.outcome = Outcome::kFailed;
-            report.problem = kCannotConnect;
+            report.problem = CannotConnectReason(
+                job.address,
+                std::chrono::duration_cast<std::chrono::milliseconds>(env_.now() - start));
           } else if (!results[index].failed.empty()) {
             report.outcome = Outcome::kFailed;
             report.problem = results[index].failed.front() + ": the device did not answer the read";
@@ -244,7 +250,7 @@ class Run {
           return report;
         },
         /*dataOnStdout=*/true);
-    if (fleet.deviceList.empty()) return ReadOne(jobs.front(), results.front(), fleet);
+    if (fleet.deviceList.empty()) return ReadOne(reports.front(), results.front(), fleet);
     // One row per device, one column per option: fit to be given back as --devices. A secret
     // value is left out unless asked for, as an empty cell changes nothing when given back.
     std::string csv = "device";
@@ -298,6 +304,7 @@ class Run {
           if (!TestDevice(job.address, env_.services)) {
             report.outcome = Outcome::kFailed;
             report.problem = CannotConnectReason(
+                job.address,
                 std::chrono::duration_cast<std::chrono::milliseconds>(env_.now() - start));
           }
           report.seconds = std::chrono::duration<double>(env_.now() - start).count();
@@ -441,9 +448,9 @@ class Run {
     return signal != 0 ? kExitInterruptedBase + signal : code;
   }
 
-  int ReadOne(const DeviceJob& job, const ReadResult& result, const FleetArguments& fleet) {
+  int ReadOne(const DeviceReport& report, const ReadResult& result, const FleetArguments& fleet) {
     if (!result.connected) {
-      err_ << "quillstone-cli: " << job.address.Name() << ": " << kCannotConnect << '\n';
+      err_ << "quillstone-cli: " << report.device << ": " << report.problem << '\n';
       return Exit(kExitDeviceFailed);
     }
     std::string lines;
@@ -489,18 +496,19 @@ void AddFleetOptions(CLI::App& command, FleetArguments& fleet, bool devicePositi
   command.add_flag("--json", fleet.json, "The JSON report on stdout (the rest on stderr)");
 }
 
-// Finite, 0 to 3600: NaN and infinities pass a plain range check.
+// Finite, 1 to 3600: NaN and infinities pass a plain range check.
 std::string CheckVerifyTimeout(const std::string& text) {
   try {
     std::size_t used = 0;
     const double seconds = std::stod(text, &used);
-    if (used == text.size() && std::isfinite(seconds) && seconds >= 0 &&
+    if (used == text.size() && std::isfinite(seconds) && seconds >= kShortestVerifyTimeoutSeconds &&
         seconds <= kLongestVerifyTimeoutSeconds) {
       return {};
     }
   } catch (const std::exception&) {
   }
-  return "--verify-timeout: seconds from 0 to 3600, not " + text;
+  return "--verify-timeout: seconds from 1 to 3600, not " + text +
+         " (a restarted device needs that long to answer again; leave out --verify not to wait)";
 }
 
 }  // namespace
@@ -547,7 +555,7 @@ int RunCommandLine(const std::vector<std::string>& args, CliEnvironment& environ
                          "Wait for the restarted device, read every option back and compare");
   applyCommand
       ->add_option("--verify-timeout", apply.verifyTimeoutSeconds,
-                   "Seconds to wait for the device after the restart (default 60)")
+                   "Seconds to wait for the device after the restart, 1 to 3600 (default 60)")
       ->check(CLI::Validator(CheckVerifyTimeout, "SECONDS"));
   applyCommand->add_flag("--check", apply.check,
                          "Read and print what would change; write nothing, restart nothing");

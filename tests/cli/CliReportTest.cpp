@@ -285,17 +285,28 @@ TEST(CliReportPathTest, UpperCaseJsonIsJsonAndADashIsStandardOutput) {
   EXPECT_EQ(nlohmann::json::parse(runner.out.str())["devices"][0]["result"], "done");
 }
 
-TEST(CliUsageTest, NonFiniteOrNegativeVerifyTimeoutsAreRefused) {
+// 0 is refused rather than taken for "no wait": a read-back at once would find the device
+// still restarting, or still as it was before the restart.
+TEST(CliUsageTest, VerifyTimeoutsOutsideOneTo3600SecondsAreRefused) {
   SimulatedFleet fleet(1);
   CliRunner runner;
   const std::string options = runner.Write("o.ini", "SSID=x\n");
-  for (const char* timeout : {"nan", "inf", "-inf", "-1", "3601", "1e400", "5s"}) {
+  for (const char* timeout :
+       {"0", "0.0", "-0", "0.999", "nan", "inf", "-inf", "-1", "3600.5", "3601", "1e400", "5s"}) {
     EXPECT_EQ(runner.Run({"apply", "--options", options, TcpName(*fleet.All()[0]), "--verify",
                           "--verify-timeout", timeout}),
               kExitUsage)
         << timeout;
+    EXPECT_THAT(runner.err.str(), HasSubstr("--verify-timeout: seconds from 1 to 3600, not "))
+        << timeout;
   }
   EXPECT_EQ(fleet.CommandsReceived(), 0u);
+  for (const char* timeout : {"1", "3600"}) {
+    EXPECT_EQ(runner.Run({"apply", "--check", "--options", options, TcpName(*fleet.All()[0]),
+                          "--verify", "--verify-timeout", timeout}),
+              kExitSuccess)
+        << timeout << runner.err.str();
+  }
 }
 
 TEST(CliUsageTest, JobsThatDoNotFitAreRefusedBeforeAnyDevice) {
