@@ -17,6 +17,7 @@ namespace {
 constexpr std::string_view kDeviceColumn = "device";
 constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
 constexpr std::string_view kSettingsSection = "Config";
+const std::string kStoppedText = "the reading was interrupted";
 constexpr std::string_view kAllowUnknownHint =
     " (or pass --allow-unknown-options to send it as it is)";
 
@@ -100,8 +101,21 @@ void RejectWideText(const std::string& path, std::string_view content) {
   }
 }
 
-void RejectInvalidUtf8(const std::string& path, std::string_view content) {
-  for (std::size_t pos = 0; pos < content.size();) {
+// Between lines, and every so many bytes of a long check: a stop request ends the reading of the
+// input at once, also while a large file is being checked.
+constexpr std::size_t kBytesBetweenStopChecks = 64 * 1024;
+
+void ThrowIfStopped(const std::string& path, const std::function<bool()>& stop) {
+  if (stop && stop()) throw InputError(path + ":1", 1, "cannot read the file: " + kStoppedText);
+}
+
+void RejectInvalidUtf8(const std::string& path, std::string_view content,
+                       const std::function<bool()>& stop) {
+  for (std::size_t pos = 0, nextStopCheck = 0; pos < content.size();) {
+    if (pos >= nextStopCheck) {
+      ThrowIfStopped(path, stop);
+      nextStopCheck = pos + kBytesBetweenStopChecks;
+    }
     const std::size_t length = Utf8SequenceLength(content, pos);
     if (length == 0) {
       const auto [line, column] = Position(content, pos);
@@ -118,7 +132,7 @@ void RejectInvalidUtf8(const std::string& path, std::string_view content) {
 std::string ReadUtf8File(const std::string& path, const std::function<bool()>& stop) {
   std::string content = ReadInputText(path, stop);
   RejectWideText(path, content);
-  RejectInvalidUtf8(path, content);
+  RejectInvalidUtf8(path, content, stop);
   if (std::string_view(content).starts_with(kUtf8Mark)) content.erase(0, kUtf8Mark.size());
   return content;
 }
@@ -308,6 +322,7 @@ CsvFile ReadCsvRows(const std::string& path, const std::function<bool()>& stop) 
   const std::string content = ReadUtf8File(path, stop);
   CsvFile file;
   for (const TextLine& line : SplitLines(content)) {
+    ThrowIfStopped(path, stop);
     file.lastLine = line.number;
     if (line.text.find_first_not_of(" \t") == std::string_view::npos) continue;
     RejectControlCharacters(path, line);
@@ -385,7 +400,7 @@ std::string ReadInputText(const std::string& path, const std::function<bool()>& 
       why = read.detail;
       break;
     case InputFileFault::kStopped:
-      why = "the reading was interrupted";
+      why = kStoppedText;
       break;
   }
   throw InputError(path + ":1", 1, "cannot read the file: " + why);
@@ -398,6 +413,7 @@ OptionList ReadOptionsFile(const std::string& path, const InputRules& rules) {
   bool inSettings = false;
   bool sawSettings = false;
   for (const TextLine& line : SplitLines(content)) {
+    ThrowIfStopped(path, rules.stop);
     const std::string where = Where(path, line.number);
     std::string section;
     const OptionLineKind kind = KindOf(line.text, section);
@@ -488,6 +504,7 @@ std::vector<DeviceEntry> ReadDeviceList(const std::string& path, const InputRule
   const AddressResolver resolver = RememberingResolver(rules.resolver);
   std::vector<DeviceEntry> devices;
   for (auto row = rows.begin() + 1; row != rows.end(); ++row) {
+    ThrowIfStopped(path, rules.stop);
     const std::string where = Where(path, row->line);
     if (row->fields.size() != header.fields.size()) {
       const int column = row->fields.size() > header.fields.size()

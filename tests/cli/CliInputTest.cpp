@@ -286,6 +286,23 @@ TEST(BadInputTest, AStopRequestWhileTheInputIsReadSendsNothingAndSaysInterrupted
   EXPECT_EQ(fleet.All()[0]->Connections(), 0u);
 }
 
+// The file is read in one go; the stop request comes while its lines are being checked.
+TEST(BadInputTest, AStopRequestWhileALargeFileIsCheckedEndsTheCheck) {
+  SimulatedFleet fleet(1);
+  CliRunner runner;
+  int asked = 0;
+  runner.environment.interruption = [&asked] { return ++asked > 4 ? 15 : 0; };
+  std::string lines;
+  for (int i = 0; i < 1000; ++i) lines += "WIFI=1\n";
+  EXPECT_EQ(
+      runner.Run({"apply", "--options", runner.Write("o.ini", lines), TcpName(*fleet.All()[0])}),
+      kExitInterruptedBase + 15);
+  EXPECT_THAT(runner.err.str(), HasSubstr("o.ini:1:1: cannot read the file: the reading was "
+                                          "interrupted\nNothing was sent to any device."));
+  EXPECT_LT(asked, 10);
+  EXPECT_EQ(fleet.All()[0]->Connections(), 0u);
+}
+
 TEST(BadInputTest, ColumnCountMessagesPointAtTheFault) {
   CliRunner runner;
   try {
