@@ -348,6 +348,7 @@ INSTANTIATE_TEST_SUITE_P(
         HostCase{"tcp:0x7f.0.0.1", "", "'0x7f.0.0.1' is not an IPv4 address", false},
         HostCase{"tcp:0177.0.0.1", "", "'0177.0.0.1' is not an IPv4 address", false},
         HostCase{"tcp:127.0.0.1.", "", "'127.0.0.1.' is not an IPv4 address", false},
+        HostCase{"tcp:0x7f000001.", "", "'0x7f000001.' is not an IPv4 address", false},
         HostCase{"tcp:0x", "", "'0x' is not an IPv4 address", false},
         // Hex letters alone, or 0x before a name part, are a host name.
         HostCase{"tcp:cafe.example", "", "host name 'cafe.example' does not resolve", true},
