@@ -25,6 +25,10 @@ namespace {
 constexpr int kDefaultJobs = 16;
 constexpr int kMostJobs = 1024;  // the library's limit of open connections
 constexpr double kDefaultVerifyTimeoutSeconds = 60;
+// Below a second the wait would end before a restarted device is back, and the read-back would
+// compare nothing or, worse, the device as it was before the restart; 0 is refused, not taken
+// for "no wait".
+constexpr double kShortestVerifyTimeoutSeconds = 1;
 constexpr double kLongestVerifyTimeoutSeconds = 3600;
 
 constexpr const char* kOutputClosed =
@@ -83,10 +87,6 @@ std::string MaskedOption(const std::string& option, bool showSecrets) {
 
 DeviceSource SourceOf(const FleetArguments& fleet) {
   return {fleet.devices, fleet.deviceList};
-}
-
-double SecondsSince(SteadyClock::time_point start, const ClockNow& now) {
-  return std::chrono::duration<double>(now() - start).count();
 }
 
 // One run of a command: its inputs checked before any device is contacted, the devices worked
@@ -216,12 +216,14 @@ class Run {
           const auto index = static_cast<std::size_t>(&job - jobs.data());
           const SteadyClock::time_point start = env_.now();
           results[index] = ReadFromDevice(job.address, names, env_.services);
-          return ReadReport(job, results[index], names.size(), SecondsSince(start, env_.now));
+          return ReadReport(
+              job, results[index], names.size(),
+              std::chrono::duration_cast<std::chrono::milliseconds>(env_.now() - start));
         },
         /*dataOnStdout=*/true);
     if (fleet.deviceList.empty()) {
       const ReadResult& result = results.front();
-      if (!result.connected) return DeviceFailed(jobs.front().address.Name(), kCannotConnect);
+      if (!result.connected) return DeviceFailed(reports.front().device, reports.front().problem);
       Print(ReadLines(result, fleet.showSecrets));
       for (const std::string& name : result.failed) {
         err_ << "quillstone-cli: " << name << ": the device did not answer the read\n";
@@ -438,18 +440,19 @@ void AddFleetOptions(CLI::App& command, FleetArguments& fleet, bool devicePositi
   command.add_flag("--json", fleet.json, "The JSON report on stdout (the rest on stderr)");
 }
 
-// Finite, 0 to 3600: NaN and infinities pass a plain range check.
+// Finite, 1 to 3600: NaN and infinities pass a plain range check.
 std::string CheckVerifyTimeout(const std::string& text) {
   try {
     std::size_t used = 0;
     const double seconds = std::stod(text, &used);
-    if (used == text.size() && std::isfinite(seconds) && seconds >= 0 &&
+    if (used == text.size() && std::isfinite(seconds) && seconds >= kShortestVerifyTimeoutSeconds &&
         seconds <= kLongestVerifyTimeoutSeconds) {
       return {};
     }
   } catch (const std::exception&) {
   }
-  return "--verify-timeout: seconds from 0 to 3600, not " + text;
+  return "--verify-timeout: seconds from 1 to 3600, not " + text +
+         " (a restarted device needs that long to answer again; leave out --verify not to wait)";
 }
 
 }  // namespace
@@ -500,7 +503,7 @@ int RunCommandLine(const std::vector<std::string>& args, CliEnvironment& environ
                          "Wait for the restarted device, read every option back and compare");
   applyCommand
       ->add_option("--verify-timeout", apply.verifyTimeoutSeconds,
-                   "Seconds to wait for the device after the restart (default 60)")
+                   "Seconds to wait for the device after the restart, 1 to 3600 (default 60)")
       ->check(CLI::Validator(CheckVerifyTimeout, "SECONDS"));
   applyCommand->add_flag("--check", apply.check,
                          "Read and print what would change; write nothing, restart nothing");

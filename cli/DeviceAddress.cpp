@@ -6,6 +6,8 @@
 #include <map>
 #include <memory>
 
+#include "capstan/src/Protocol.h"
+#include "capstan/src/SerialRates.h"
 #include "cli/InputError.h"
 #include "devicelink/SerialPortPath.h"
 
@@ -54,6 +56,32 @@ bool IsDottedIpv4(std::string_view text) {
     if (end == text.size()) return parts == 4;
     if (text[end] != '.' || parts == 4) return false;
     pos = end + 1;
+  }
+}
+
+bool IsHexDigit(char c) {
+  return IsDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+
+// What the system's name service would read as an IPv4 address rather than look up: parts of
+// decimal, octal ("0177") or hex ("0x7f") numbers, one to four of them ("127.1", "0x7f000001"),
+// with or without a trailing dot. Such a host is an address, and only the dotted-decimal form
+// is one the library takes.
+bool IsAddressForm(std::string_view host) {
+  if (host.ends_with('.')) host.remove_suffix(1);
+  if (host.empty()) return false;
+  std::size_t begin = 0;
+  for (;;) {
+    const std::size_t dot = std::min(host.find('.', begin), host.size());
+    std::string_view part = host.substr(begin, dot - begin);
+    if (part.size() >= 2 && part[0] == '0' && (part[1] == 'x' || part[1] == 'X')) {
+      part.remove_prefix(2);
+      if (!std::all_of(part.begin(), part.end(), IsHexDigit)) return false;
+    } else if (part.empty() || !std::all_of(part.begin(), part.end(), IsDigit)) {
+      return false;
+    }
+    if (dot == host.size()) return true;
+    begin = dot + 1;
   }
 }
 
@@ -117,6 +145,17 @@ struct Parser {
     return static_cast<std::int32_t>(value);
   }
 
+  // Only the rates the library sets on every platform and driver: a rate outside them is far
+  // more often a typing error (11520) than a line that needs it.
+  void CheckBaudRate(std::size_t offset, std::int32_t baud) const {
+    const auto& rates = capstan::kStandardBaudRates;
+    if (std::find(rates.begin(), rates.end(), baud) != rates.end()) return;
+    std::string list;
+    for (const std::int32_t rate : rates) list += (list.empty() ? "" : ", ") + std::to_string(rate);
+    Fail(offset, "the baud rate " + std::to_string(baud) +
+                     " is not one the device library sets on every line; use one of " + list);
+  }
+
   // Only the syntax, so that a name that can never resolve is refused before any query.
   void CheckHostName(std::size_t hostBegin, std::string_view host) const {
     const std::string quoted = "'" + std::string(host) + "'";
@@ -156,7 +195,8 @@ struct Parser {
     const std::size_t colon = text.find(':', hostBegin);
     const std::string_view host = text.substr(hostBegin, colon - hostBegin);
     if (host.empty()) Fail(hostBegin, "expected a host after \"tcp:\"");
-    const bool numeric = host.find_first_not_of("0123456789.") == std::string_view::npos;
+    const bool numeric =
+        IsAddressForm(host) || host.find_first_not_of("0123456789.") == std::string_view::npos;
     if (numeric && !IsDottedIpv4(host)) {
       Fail(hostBegin, "'" + std::string(host) +
                           "' is not an IPv4 address the device library takes: write four "
@@ -194,10 +234,14 @@ struct Parser {
           equals == std::string_view::npos ? std::string_view{} : setting.substr(equals + 1);
       const std::size_t valueOffset = begin + key.size() + 1;
       if (key == "device") {
-        address.deviceNumber = Number(valueOffset, value, 0, 65535, "the device number");
+        // A frame carries 16 bits of it, and no device on a line answers the wildcard number.
+        address.deviceNumber =
+            Number(valueOffset, value, wire::kAnyDevice + 1,
+                   std::numeric_limits<std::uint16_t>::max(), "the device number");
       } else if (key == "baud") {
         address.baud = Number(valueOffset, value, 1, std::numeric_limits<std::int32_t>::max(),
                               "the baud rate");
+        CheckBaudRate(valueOffset, address.baud);
       } else {
         Fail(begin, "expected device=N or baud=B, got '" + std::string(setting) + "'");
       }

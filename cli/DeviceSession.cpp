@@ -6,6 +6,7 @@
 #include "devicelink/DeviceConnection.h"
 #include "devicelink/OptionNames.h"
 #include "devicelink/PunParam.h"
+#include "devicelink/SerialPortPath.h"
 
 namespace quillstone::cli {
 namespace {
@@ -98,7 +99,12 @@ std::string ShownValue(const std::string& name, const std::string& value, bool s
   return kMask;
 }
 
-std::string CannotConnectReason(std::chrono::milliseconds tookToFail) {
+std::string CannotConnectReason(const DeviceAddress& address,
+                                std::chrono::milliseconds tookToFail) {
+  if (address.transport == DeviceAddress::Transport::kSerial) {
+    const std::string fault = SerialLineFault(address.serialPort);
+    if (!fault.empty()) return std::string(kCannotConnect) + ": " + fault;
+  }
   return std::string(kCannotConnect) +
          (tookToFail >= kOpeningGaveUp ? " (timed out)" : " (refused)");
 }
@@ -265,8 +271,8 @@ DeviceReport ApplyToDevice(const DeviceJob& job, const ApplySettings& settings,
   }
   report.interrupted = batch.stopped;
   if (!opened) {
-    report.problem =
-        CannotConnectReason(std::chrono::duration_cast<std::chrono::milliseconds>(now() - start));
+    report.problem = CannotConnectReason(
+        job.address, std::chrono::duration_cast<std::chrono::milliseconds>(now() - start));
   } else if (settings.check) {
     if (allRead) {
       report.outcome = Outcome::kChecked;

@@ -89,8 +89,10 @@ struct DeviceJob {
 inline constexpr const char* kCannotConnect = "can not connect with device";
 inline constexpr const char* kMask = "********";
 
-// Why an opening failed: refused at once, or no handshake within the library's budget.
-std::string CannotConnectReason(std::chrono::milliseconds tookToFail);
+// Why an opening failed: the serial port's own fault where the system tells one (it does not
+// exist, it is not a serial line), else refused at once or no handshake within the library's
+// budget.
+std::string CannotConnectReason(const DeviceAddress& address, std::chrono::milliseconds tookToFail);
 
 // The report's words for an option result that is a failure.
 std::string FailureText(OptionResult result);

@@ -17,6 +17,7 @@ namespace {
 constexpr std::string_view kDeviceColumn = "device";
 constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
 constexpr std::string_view kSettingsSection = "Config";
+const std::string kStoppedText = "the reading was interrupted";
 constexpr std::string_view kAllowUnknownHint =
     " (or pass --allow-unknown-options to send it as it is)";
 
@@ -100,8 +101,21 @@ void RejectWideText(const std::string& path, std::string_view content) {
   }
 }
 
-void RejectInvalidUtf8(const std::string& path, std::string_view content) {
-  for (std::size_t pos = 0; pos < content.size();) {
+// Between lines, and every so many bytes of a long check: a stop request ends the reading of the
+// input at once, also while a large file is being checked.
+constexpr std::size_t kBytesBetweenStopChecks = 64 * 1024;
+
+void ThrowIfStopped(const std::string& path, const std::function<bool()>& stop) {
+  if (stop && stop()) throw InputError(path + ":1", 1, "cannot read the file: " + kStoppedText);
+}
+
+void RejectInvalidUtf8(const std::string& path, std::string_view content,
+                       const std::function<bool()>& stop) {
+  for (std::size_t pos = 0, nextStopCheck = 0; pos < content.size();) {
+    if (pos >= nextStopCheck) {
+      ThrowIfStopped(path, stop);
+      nextStopCheck = pos + kBytesBetweenStopChecks;
+    }
     const std::size_t length = Utf8SequenceLength(content, pos);
     if (length == 0) {
       const auto [line, column] = Position(content, pos);
@@ -118,7 +132,7 @@ void RejectInvalidUtf8(const std::string& path, std::string_view content) {
 std::string ReadUtf8File(const std::string& path, const std::function<bool()>& stop) {
   std::string content = ReadInputText(path, stop);
   RejectWideText(path, content);
-  RejectInvalidUtf8(path, content);
+  RejectInvalidUtf8(path, content, stop);
   if (std::string_view(content).starts_with(kUtf8Mark)) content.erase(0, kUtf8Mark.size());
   return content;
 }
@@ -308,6 +322,7 @@ CsvFile ReadCsvRows(const std::string& path, const std::function<bool()>& stop) 
   const std::string content = ReadUtf8File(path, stop);
   CsvFile file;
   for (const TextLine& line : SplitLines(content)) {
+    ThrowIfStopped(path, stop);
     file.lastLine = line.number;
     if (line.text.find_first_not_of(" \t") == std::string_view::npos) continue;
     RejectControlCharacters(path, line);
@@ -335,6 +350,34 @@ OptionLineKind KindOf(std::string_view text, std::string& section) {
   return OptionLineKind::kOption;
 }
 
+// The device link's own bound for one write request, so that an option that could never be sent
+// is refused here rather than failing at every device. `column`: where the option text starts
+// in the line, to point at its first byte beyond the bound; or, for a CSV cell, which holds the
+// value only, where the cell starts.
+enum class TextPlace { kWholeLine, kCell };
+void RejectTooLongToSend(const std::string& where, int column, std::string_view optionText,
+                         TextPlace place) {
+  const OptionFit fit = FitOfOption(std::string(optionText));
+  if (fit.fits) return;
+  if (place == TextPlace::kWholeLine) column += static_cast<int>(fit.usableBytes);
+  throw InputError(
+      where, column,
+      "option '" + OptionName(std::string(optionText)) + "' is too long to send: " + fit.bound);
+}
+
+void RejectRepeatedOptions(const std::string& path, const OptionList& options,
+                           const std::vector<int>& lines) {
+  std::map<std::string, int> first;
+  for (std::size_t index = 0; index < options.size(); ++index) {
+    const std::string name = OptionName(options[index]);
+    const auto [found, added] = first.emplace(name, lines[index]);
+    if (added) continue;
+    throw InputError(Where(path, lines[index]), 1,
+                     "option '" + name + "' is set already at " + Where(path, found->second) +
+                         ":1; keep one of the two lines");
+  }
+}
+
 }  // namespace
 
 std::string ReadInputText(const std::string& path, const std::function<bool()>& stop) {
@@ -357,7 +400,7 @@ std::string ReadInputText(const std::string& path, const std::function<bool()>& 
       why = read.detail;
       break;
     case InputFileFault::kStopped:
-      why = "the reading was interrupted";
+      why = kStoppedText;
       break;
   }
   throw InputError(path + ":1", 1, "cannot read the file: " + why);
@@ -366,8 +409,11 @@ std::string ReadInputText(const std::string& path, const std::function<bool()>& 
 OptionList ReadOptionsFile(const std::string& path, const InputRules& rules) {
   const std::string content = ReadUtf8File(path, rules.stop);
   OptionList options;
+  std::vector<int> optionLines;  // the line of each option
   bool inSettings = false;
+  bool sawSettings = false;
   for (const TextLine& line : SplitLines(content)) {
+    ThrowIfStopped(path, rules.stop);
     const std::string where = Where(path, line.number);
     std::string section;
     const OptionLineKind kind = KindOf(line.text, section);
@@ -378,7 +424,7 @@ OptionList ReadOptionsFile(const std::string& path, const InputRules& rules) {
                              "] is not expected: the file holds name=value lines, then at most "
                              "the window's [Config] section");
       }
-      inSettings = true;  // the window's connection keys, not options
+      inSettings = sawSettings = true;  // the window's connection keys, not options
       continue;
     }
     if (kind == OptionLineKind::kSkipped || inSettings) continue;
@@ -397,8 +443,14 @@ OptionList ReadOptionsFile(const std::string& path, const InputRules& rules) {
           where, 2 + static_cast<int>(equals),
           "blank after '=' of option '" + std::string(name) + "'; write the value right after '='");
     }
+    RejectTooLongToSend(where, 1, line.text, TextPlace::kWholeLine);
     options.emplace_back(line.text);
+    optionLines.push_back(line.number);
   }
+  // The window's own file (its option lines, then [Config]) is the list it sent, in the order
+  // it sent it: it repeats an option where it means to (the WEP block's keys, then the WPA
+  // block's). In a file written by hand a repeat is a mistake whose last line would win unseen.
+  if (!sawSettings) RejectRepeatedOptions(path, options, optionLines);
   if (options.empty()) {
     throw InputError(path + ":1", 1,
                      "the options file holds no option; expected name=value lines such as "
@@ -452,6 +504,7 @@ std::vector<DeviceEntry> ReadDeviceList(const std::string& path, const InputRule
   const AddressResolver resolver = RememberingResolver(rules.resolver);
   std::vector<DeviceEntry> devices;
   for (auto row = rows.begin() + 1; row != rows.end(); ++row) {
+    ThrowIfStopped(path, rules.stop);
     const std::string where = Where(path, row->line);
     if (row->fields.size() != header.fields.size()) {
       const int column = row->fields.size() > header.fields.size()
@@ -467,6 +520,8 @@ std::vector<DeviceEntry> ReadDeviceList(const std::string& path, const InputRule
     for (std::size_t index = 0; index < row->fields.size(); ++index) {
       if (index == *deviceColumn || row->fields[index].text.empty()) continue;
       entry.overrides.push_back(header.fields[index].text + "=" + row->fields[index].text);
+      RejectTooLongToSend(where, row->fields[index].column, entry.overrides.back(),
+                          TextPlace::kCell);
     }
     devices.push_back(std::move(entry));
   }

@@ -19,19 +19,19 @@ std::map<std::string, std::string> ValuesOf(const ReadResult& result) {
 }  // namespace
 
 DeviceReport ReadReport(const DeviceJob& job, const ReadResult& result, std::size_t names,
-                        double seconds) {
+                        std::chrono::milliseconds took) {
   DeviceReport report;
   report.device = job.address.Name();
   report.options = static_cast<int>(names);
   report.outcome = Outcome::kDone;
   if (!result.connected) {
     report.outcome = Outcome::kFailed;
-    report.problem = kCannotConnect;
+    report.problem = CannotConnectReason(job.address, took);
   } else if (!result.failed.empty()) {
     report.outcome = Outcome::kFailed;
     report.problem = result.failed.front() + ": the device did not answer the read";
   }
-  report.seconds = seconds;
+  report.seconds = std::chrono::duration<double>(took).count();
   return report;
 }
 
@@ -41,7 +41,7 @@ DeviceReport TestReport(const DeviceJob& job, bool answered, std::chrono::millis
   report.outcome = Outcome::kDone;
   if (!answered) {
     report.outcome = Outcome::kFailed;
-    report.problem = CannotConnectReason(took);
+    report.problem = CannotConnectReason(job.address, took);
   }
   report.seconds = std::chrono::duration<double>(took).count();
   return report;

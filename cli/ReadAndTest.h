@@ -11,7 +11,7 @@ namespace quillstone::cli {
 
 // Done when every name was read; failed naming the first unanswered read or the opening.
 DeviceReport ReadReport(const DeviceJob& job, const ReadResult& result, std::size_t names,
-                        double seconds);
+                        std::chrono::milliseconds took);
 
 // Done when the device answered the opening; failed with why it did not.
 DeviceReport TestReport(const DeviceJob& job, bool answered, std::chrono::milliseconds took);

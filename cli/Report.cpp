@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include <quillstone/Version.h>
+#include "cli/InputFiles.h"
 #include "platform/AppError.h"
 #include "platform/FileReplace.h"
 

@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "capstan/capstan.h"
+#include "capstan/src/Protocol.h"
 #include "devicelink/PunParam.h"
 
 namespace quillstone {
@@ -230,6 +231,32 @@ OptionResult ResultOfReply(std::uint16_t reply) {
 bool DeviceAnswered(std::uint16_t reply) {
   // Codes from 2001 come from the device, codes from 4001 from the library.
   return reply >= CAPSTAN_REPLY_OK && reply < CAPSTAN_REPLY_TIMEOUT;
+}
+
+OptionFit FitOfOption(const std::string& optionText) {
+  const std::size_t equals = optionText.find('=');
+  const std::size_t nameSize = equals == std::string::npos ? optionText.size() : equals;
+  if (equals != std::string::npos && equals >= 1 && nameSize > kLongestName) {
+    return {false, kLongestName,
+            "a name may hold at most " + std::to_string(kLongestName) + " bytes"};
+  }
+  // The request is the text and its terminating zero.
+  const std::size_t longestText = wire::kMaxPayload - 1;
+  if (optionText.size() > longestText) {
+    return {false, longestText,
+            "one request carries at most " + std::to_string(longestText) + " bytes of name=value"};
+  }
+  if (!optionText.empty() && optionText.front() == kScrambledNamePrefix &&
+      equals != std::string::npos) {
+    // Two hex digits for the key and for every value byte.
+    const std::size_t longestValue = (kLongestScrambledText - (equals + 1)) / 2 - 1;
+    if (ScrambleOptionText(optionText, 1).size() > kLongestScrambledText) {
+      return {false, equals + 1 + longestValue,
+              "the value of a scrambled (~) option may hold at most " +
+                  std::to_string(longestValue) + " bytes"};
+    }
+  }
+  return {};
 }
 
 std::string ScrambleOptionText(const std::string& optionText, int key) {

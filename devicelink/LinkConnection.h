@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -108,5 +109,15 @@ class LinkConnection {
 
 // The scrambled (chained exclusive-or) form of an option text with the given key (1..254).
 std::string ScrambleOptionText(const std::string& optionText, int key);
+
+// Whether an option text can go out in one write request whatever the device: its name within
+// what the read before the write holds, the text within one frame's payload, and a "~"
+// option's scrambled form within its buffer (a device may or may not ask for scrambling).
+struct OptionFit {
+  bool fits = true;
+  std::size_t usableBytes = 0;  // when it does not fit: the leading bytes of the text that would
+  std::string bound;            // when it does not fit: the bound passed, in words
+};
+OptionFit FitOfOption(const std::string& optionText);
 
 }  // namespace quillstone

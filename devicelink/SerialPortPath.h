@@ -12,4 +12,9 @@ namespace quillstone {
 // serial opening.
 std::optional<std::string> SerialPortPath(const std::string& portName);
 
+// Why `portName` can not be a line to a device, as far as the system tells without opening it:
+// "serial port /dev/ttyS9 does not exist", "... is not a serial line" (a file or a folder by
+// that name); empty when it may be one (then the device is what did not answer).
+std::string SerialLineFault(const std::string& portName);
+
 }  // namespace quillstone

@@ -29,8 +29,15 @@ constexpr int kFolder = _S_IFDIR;
 constexpr int kCharacterDevice = _S_IFCHR;
 constexpr int kFifo = _S_IFIFO;
 
+// The C runtime's stat finds no folder named with a separator at its end (a path such as
+// C:\Temp\ from a user), so the separator is left out, but not from a drive's root.
 int StatusOfPath(const std::string& path, FileStatus& status) {
-  return ::_wstat64(win32::WideFromUtf8(path).c_str(), &status);
+  std::string trimmed = path;
+  while (trimmed.size() > 1 && (trimmed.back() == '\\' || trimmed.back() == '/') &&
+         !(trimmed.size() == 3 && trimmed[1] == ':')) {
+    trimmed.pop_back();
+  }
+  return ::_wstat64(win32::WideFromUtf8(trimmed).c_str(), &status);
 }
 int OpenWithoutWaiting(const std::string& path) {
   return ::_wopen(win32::WideFromUtf8(path).c_str(), _O_RDONLY | _O_BINARY | _O_NOINHERIT);

@@ -58,7 +58,7 @@ INSTANTIATE_TEST_SUITE_P(
         AddressCase{"tcp:127.0.0.1:4371", "tcp:127.0.0.1:4371", ""},
         AddressCase{"tcp:127.0.0.1", "tcp:127.0.0.1:4370", ""},
         AddressCase{"serial:COM3,device=2,baud=9600", "serial:COM3,device=2,baud=9600", ""},
-        AddressCase{"serial:COM1,baud=57600,device=0", "serial:COM1,device=0,baud=57600", ""},
+        AddressCase{"serial:COM1,baud=57600,device=7", "serial:COM1,device=7,baud=57600", ""},
         AddressCase{"udp:1.2.3.4", "", "site.csv:2:8: device 'udp:1.2.3.4': expected tcp:"},
         AddressCase{"tcp:", "", "site.csv:2:12: device 'tcp:': expected a host"},
         AddressCase{"tcp:h:65536", "", "site.csv:2:14: device 'tcp:h:65536': the port must be"},
@@ -153,27 +153,36 @@ TEST_P(BadInputTest, NamesFileLineAndColumnAndSendsNothing) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, BadInputTest,
-    ::testing::Values(BadInputCase{"UnreadableOptionsFile", nullptr, "device\n{0}\n",
-                                   "{0}missing.ini:1:1: cannot read the file: it does not exist"},
-                      BadInputCase{"UnreadableDeviceList", "SSID=x\n", nullptr,
-                                   "{0}missing.csv:1:1: cannot read the file: it does not exist"},
-                      BadInputCase{"MalformedDevice", "SSID=x\n",
-                                   "SSID,device\nA,{0}\nB,tcp:127.0.0.1:x\n",
-                                   "{0}site.csv:3:17: device 'tcp:127.0.0.1:x': the port must be"},
-                      BadInputCase{"OptionLineWithoutEquals", "SSID=x\r\nwifidhcp\r\n[Config]\r\n",
-                                   "device\n{0}\n",
-                                   "{0}options.ini:2:9: expected name=value, the line has no '='"},
-                      BadInputCase{"OptionWithoutName", "SSID=x\n=1\n", "device\n{0}\n",
-                                   "{0}options.ini:2:1: the option has no name"},
-                      BadInputCase{"TooManyFields", "SSID=x\n",
-                                   "device,wifiip\n{0},1.2.3.4\n{1},1.2.3.5,9\n", "{0}site.csv:3:"},
-                      BadInputCase{"TooFewFields", "SSID=x\n",
-                                   "device,wifiip,SSID\n{0},1.2.3.4,a\n{1},1\n", "{0}site.csv:3:"},
-                      BadInputCase{"DuplicateDevice", "SSID=x\n",
-                                   "wifiip,device\n1,{0}\n2,{1}\n3,{0}\n",
-                                   "{0}site.csv:4:3: device tcp:127.0.0.1:"},
-                      BadInputCase{"NoDeviceColumn", "SSID=x\n", "host\n{0}\n",
-                                   "{0}site.csv:1:1: no \"device\""}),
+    ::testing::Values(
+        BadInputCase{"UnreadableOptionsFile", nullptr, "device\n{0}\n",
+                     "{0}missing.ini:1:1: cannot read the file: it does not exist"},
+        BadInputCase{"UnreadableDeviceList", "SSID=x\n", nullptr,
+                     "{0}missing.csv:1:1: cannot read the file: it does not exist"},
+        BadInputCase{"MalformedDevice", "SSID=x\n", "SSID,device\nA,{0}\nB,tcp:127.0.0.1:x\n",
+                     "{0}site.csv:3:17: device 'tcp:127.0.0.1:x': the port must be"},
+        BadInputCase{"OptionLineWithoutEquals", "SSID=x\r\nwifidhcp\r\n[Config]\r\n",
+                     "device\n{0}\n",
+                     "{0}options.ini:2:9: expected name=value, the line has no '='"},
+        BadInputCase{"OptionWithoutName", "SSID=x\n=1\n", "device\n{0}\n",
+                     "{0}options.ini:2:1: the option has no name"},
+        BadInputCase{"TooManyFields", "SSID=x\n", "device,wifiip\n{0},1.2.3.4\n{1},1.2.3.5,9\n",
+                     "{0}site.csv:3:"},
+        BadInputCase{"TooFewFields", "SSID=x\n", "device,wifiip,SSID\n{0},1.2.3.4,a\n{1},1\n",
+                     "{0}site.csv:3:"},
+        BadInputCase{"DuplicateDevice", "SSID=x\n", "wifiip,device\n1,{0}\n2,{1}\n3,{0}\n",
+                     "{0}site.csv:4:3: device tcp:127.0.0.1:"},
+        BadInputCase{"NoDeviceColumn", "SSID=x\n", "host\n{0}\n", "{0}site.csv:1:1: no \"device\""},
+        BadInputCase{"RepeatedOption", "SSID=one\nSSID=two\n", "device\n{0}\n",
+                     "{0}options.ini:2:1: option 'SSID' is set already at "
+                     "{0}options.ini:1:1"},
+        BadInputCase{"ScrambledCellTooLongToSend", "SSID=x\n",
+                     "~MODEM,device\n"
+                     "111111111111111111111111111111111111111111111111111111111111"
+                     "111111111111111111111111111111111111111111111111111111111111"
+                     "111111111111111111111111111111111111111111111111111111111111"
+                     "111111111111111111111111111111111111111111111111111111111111"
+                     ",{0}\n",
+                     "{0}site.csv:2:1: option '~MODEM' is too long to send"}),
     [](const ::testing::TestParamInfo<BadInputCase>& param) { return param.param.name; });
 
 // Which input a case hands something that is not a readable input file.
@@ -274,6 +283,23 @@ TEST(BadInputTest, AStopRequestWhileTheInputIsReadSendsNothingAndSaysInterrupted
             kExitInterruptedBase + 15);
   EXPECT_THAT(runner.err.str(), HasSubstr("o.ini:1:1: cannot read the file: the reading was "
                                           "interrupted\nNothing was sent to any device."));
+  EXPECT_EQ(fleet.All()[0]->Connections(), 0u);
+}
+
+// The file is read in one go; the stop request comes while its lines are being checked.
+TEST(BadInputTest, AStopRequestWhileALargeFileIsCheckedEndsTheCheck) {
+  SimulatedFleet fleet(1);
+  CliRunner runner;
+  int asked = 0;
+  runner.environment.interruption = [&asked] { return ++asked > 4 ? 15 : 0; };
+  std::string lines;
+  for (int i = 0; i < 1000; ++i) lines += "WIFI=1\n";
+  EXPECT_EQ(
+      runner.Run({"apply", "--options", runner.Write("o.ini", lines), TcpName(*fleet.All()[0])}),
+      kExitInterruptedBase + 15);
+  EXPECT_THAT(runner.err.str(), HasSubstr("o.ini:1:1: cannot read the file: the reading was "
+                                          "interrupted\nNothing was sent to any device."));
+  EXPECT_LT(asked, 10);
   EXPECT_EQ(fleet.All()[0]->Connections(), 0u);
 }
 

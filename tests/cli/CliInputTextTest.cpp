@@ -160,6 +160,51 @@ INSTANTIATE_TEST_SUITE_P(
         TextCase{"AboveUnicode", "SSID=\xF4\x90\x80\x80\n", "1:6: not UTF-8 text: byte 0xF4"}),
     CaseName);
 
+// One request carries name=value and its zero byte; a scrambled value takes two hex digits per
+// byte and two for the key in a buffer of 400.
+INSTANTIATE_TEST_SUITE_P(
+    RepeatsAndLengths, OptionsFileTest,
+    ::testing::Values(
+        TextCase{"RepeatedOption", "SSID=one\nWIFI=1\nSSID=two\n",
+                 "3:1: option 'SSID' is set already at "},
+        TextCase{"RepeatedWithTheSameValue", "WIFI=1\r\nWIFI=1\r\n",
+                 "2:1: option 'WIFI' is set already at "},
+        TextCase{"RepeatedScrambledOption", "~MODEM=0\n~MODEM=1\n",
+                 "2:1: option '~MODEM' is set already at "},
+        TextCase{"OtherLetterCaseIsAnotherName", "SSID=a\nssid=b\n", "", true},
+        TextCase{"TheWindowsOwnFileMayRepeat",
+                 "WIFI=1\r\nKey1Type=1\r\nKey1Str=abcde\r\nWPAPSK=\r\nWPAPSK=Secret123\r\n"
+                 "Key1Type=0\r\nKey1Str=\r\n[Config]\r\nPort=4370\r\n",
+                 ""},
+        TextCase{"AtTheFrameLimit", "SSID=" + std::string(4090, 'a') + "\n", ""},
+        TextCase{"BeyondTheFrameLimit", "WIFI=1\nSSID=" + std::string(4091, 'a') + "\n",
+                 "2:4096: option 'SSID' is too long to send: one request carries at most 4095 "
+                 "bytes of name=value"},
+        TextCase{"AMegabyteLine", "SSID=" + std::string(1 << 20, 'a') + "\n",
+                 "1:4096: option 'SSID' is too long to send"},
+        TextCase{"ScrambledAtItsLimit", "~MODEM=" + std::string(195, '1') + "\n", ""},
+        TextCase{"ScrambledBeyondItsLimit", "~MODEM=" + std::string(196, '1') + "\n",
+                 "1:203: option '~MODEM' is too long to send: the value of a scrambled (~) "
+                 "option may hold at most 195 bytes"},
+        TextCase{"NameAtItsLimit", std::string(198, 'N') + "=1\n", "", true},
+        TextCase{"NameBeyondItsLimit", std::string(199, 'N') + "=1\n",
+                 "1:199: option '" + std::string(199, 'N') +
+                     "' is too long to send: a name may hold at most 198 bytes",
+                 true}),
+    CaseName);
+
+TEST(OptionsFileTest, ARepeatedOptionNamesBothLines) {
+  CliRunner runner;
+  const std::string path = runner.Write("o.ini", "SSID=one\n; the site's name\nSSID=two\n");
+  try {
+    ReadOptionsFile(path);
+    FAIL() << "accepted";
+  } catch (const InputError& error) {
+    EXPECT_EQ(std::string(error.what()), path + ":3:1: option 'SSID' is set already at " + path +
+                                             ":1:1; keep one of the two lines");
+  }
+}
+
 TEST(OptionsFileTest, KeepsTheOptionLinesAsWritten) {
   CliRunner runner;
   EXPECT_THAT(ReadOptionsFile(runner.Write("o.ini", "\xEF\xBB\xBFSSID=a=b\n\n; c\nWPAPSK=\n")),
@@ -187,6 +232,11 @@ TEST_P(DeviceListTest, ReadsOrNamesTheFault) {
 INSTANTIATE_TEST_SUITE_P(
     Cases, DeviceListTest,
     ::testing::Values(
+        TextCase{"CellTooLongToSend",
+                 "device,SSID\ntcp:127.0.0.1:1," + std::string(4091, 'a') + "\n",
+                 "2:17: option 'SSID' is too long to send"},
+        TextCase{"CellAtTheFrameLimit",
+                 "device,SSID\ntcp:127.0.0.1:1," + std::string(4090, 'a') + "\n", ""},
         TextCase{"RepeatedColumn", "device,SSID,SSID\ntcp:127.0.0.1:1,a,b\n",
                  "1:13: column 'SSID' appears twice"},
         TextCase{"RepeatedDeviceColumn", "device,device\ntcp:127.0.0.1:1,tcp:127.0.0.1:2\n",
@@ -288,6 +338,21 @@ INSTANTIATE_TEST_SUITE_P(
         HostCase{"tcp:1.2.3.", "", "'1.2.3.' is not an IPv4 address", false},
         HostCase{"tcp:1..3.4", "", "'1..3.4' is not an IPv4 address", false},
         HostCase{"tcp:2130706433", "", "'2130706433' is not an IPv4 address", false},
+        // The name service's other address forms: refused the same way, never looked up.
+        HostCase{"tcp:0x7f000001", "",
+                 "site.csv:2:12: device 'tcp:0x7f000001': '0x7f000001' is not an IPv4 address "
+                 "the device library takes: write four numbers from 0 to 255",
+                 false},
+        HostCase{"tcp:0X7F.1:4371", "", "'0X7F.1' is not an IPv4 address the device library takes",
+                 false},
+        HostCase{"tcp:0x7f.0.0.1", "", "'0x7f.0.0.1' is not an IPv4 address", false},
+        HostCase{"tcp:0177.0.0.1", "", "'0177.0.0.1' is not an IPv4 address", false},
+        HostCase{"tcp:127.0.0.1.", "", "'127.0.0.1.' is not an IPv4 address", false},
+        HostCase{"tcp:0x7f000001.", "", "'0x7f000001.' is not an IPv4 address", false},
+        HostCase{"tcp:0x", "", "'0x' is not an IPv4 address", false},
+        // Hex letters alone, or 0x before a name part, are a host name.
+        HostCase{"tcp:cafe.example", "", "host name 'cafe.example' does not resolve", true},
+        HostCase{"tcp:0x7f.example", "", "host name '0x7f.example' does not resolve", true},
         HostCase{"tcp:not a host!", "",
                  "site.csv:2:15: device 'tcp:not a host!': 'not a host!' is not a host name: it "
                  "may hold letters, digits, '-' and '.' only",
@@ -307,6 +372,26 @@ INSTANTIATE_TEST_SUITE_P(
                  true},
         HostCase{"tcp:nowhere.example:0", "", "the port must be", false},
         HostCase{"serial:COM7,device=2", "serial:COM7,device=2,baud=115200", "", false},
+        HostCase{"serial:COM7,device=65535,baud=57600", "serial:COM7,device=65535,baud=57600", "",
+                 false},
+        HostCase{"serial:COM7,baud=4000000", "serial:COM7,device=1,baud=4000000", "", false},
+        HostCase{"serial:COM7,baud=50", "serial:COM7,device=1,baud=50", "", false},
+        HostCase{"serial:COM7,device=0", "",
+                 "site.csv:2:27: device 'serial:COM7,device=0': the device number must be a "
+                 "number from 1 to 65535",
+                 false},
+        HostCase{"serial:COM7,device=65536", "",
+                 "the device number must be a number from 1 to 65535", false},
+        HostCase{"serial:COM7,baud=12345", "",
+                 "site.csv:2:25: device 'serial:COM7,baud=12345': the baud rate 12345 is not one "
+                 "the device library sets on every line; use one of 50, 75, 110,",
+                 false},
+        HostCase{"serial:COM7,baud=11520", "",
+                 "use one of 50, 75, 110, 134, 150, 200, 300, 600, "
+                 "1200, 1800, 2400, 4800, 9600, 19200, 38400, 57600, 115200, 230400, 460800, "
+                 "500000, 576000, 921600, 1000000, 1152000, 1500000, 2000000, 2500000, 3000000, "
+                 "3500000, 4000000",
+                 false},
         HostCase{"serial:ttyS0", "",
                  "site.csv:2:15: device 'serial:ttyS0': the device library cannot open port "
                  "'ttyS0'",

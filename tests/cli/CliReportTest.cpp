@@ -286,17 +286,28 @@ TEST(CliReportPathTest, UpperCaseJsonIsJsonAndADashIsStandardOutput) {
   EXPECT_EQ(nlohmann::json::parse(runner.out.str())["devices"][0]["result"], "done");
 }
 
-TEST(CliUsageTest, NonFiniteOrNegativeVerifyTimeoutsAreRefused) {
+// 0 is refused rather than taken for "no wait": a read-back at once would find the device
+// still restarting, or still as it was before the restart.
+TEST(CliUsageTest, VerifyTimeoutsOutsideOneTo3600SecondsAreRefused) {
   SimulatedFleet fleet(1);
   CliRunner runner;
   const std::string options = runner.Write("o.ini", "SSID=x\n");
-  for (const char* timeout : {"nan", "inf", "-inf", "-1", "3601", "1e400", "5s"}) {
+  for (const char* timeout :
+       {"0", "0.0", "-0", "0.999", "nan", "inf", "-inf", "-1", "3600.5", "3601", "1e400", "5s"}) {
     EXPECT_EQ(runner.Run({"apply", "--options", options, TcpName(*fleet.All()[0]), "--verify",
                           "--verify-timeout", timeout}),
               kExitUsage)
         << timeout;
+    EXPECT_THAT(runner.err.str(), HasSubstr("--verify-timeout: seconds from 1 to 3600, not "))
+        << timeout;
   }
   EXPECT_EQ(fleet.CommandsReceived(), 0u);
+  for (const char* timeout : {"1", "3600"}) {
+    EXPECT_EQ(runner.Run({"apply", "--check", "--options", options, TcpName(*fleet.All()[0]),
+                          "--verify", "--verify-timeout", timeout}),
+              kExitSuccess)
+        << timeout << runner.err.str();
+  }
 }
 
 TEST(CliUsageTest, JobsThatDoNotFitAreRefusedBeforeAnyDevice) {
@@ -476,11 +487,14 @@ TEST(CliVerifyTest, TheWindowsListVerifiesOnAFreshDeviceAndCountsAsSucceeded) {
   EXPECT_THAT(runner.out.str(), HasSubstr("1 of 1 devices succeeded, 0 failed"));
 }
 
+// The window's own file repeats a name where the window sent it twice.
 TEST(CliVerifyTest, ARepeatedNameIsComparedWithItsLastValue) {
   SimulatedFleet fleet(1);
   CliRunner runner;
-  EXPECT_EQ(runner.Run({"apply", "--options", runner.Write("o.ini", "SSID=First\nSSID=Last\n"),
-                        TcpName(*fleet.All()[0]), "--verify", "--verify-timeout", "10"}),
+  const std::string options =
+      runner.Write("o.ini", "SSID=First\r\nSSID=Last\r\n[Config]\r\nPort=4370\r\n");
+  EXPECT_EQ(runner.Run({"apply", "--options", options, TcpName(*fleet.All()[0]), "--verify",
+                        "--verify-timeout", "10"}),
             kExitSuccess)
       << runner.out.str();
   EXPECT_EQ(fleet.All()[0]->Option("SSID"), "Last");

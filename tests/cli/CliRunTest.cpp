@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <nlohmann/json.hpp>
 
+#include "devicelink/SerialPortPath.h"
 #include "devicesim/Link.h"
 #include "tests/cli/CliTestSupport.h"
 
@@ -243,6 +244,53 @@ TEST(CliSerialTest, TwoDeviceNumbersOnOnePseudoTerminalTakeTurns) {
   EXPECT_TRUE(runner.arp.owners.empty());
 #endif
 }
+
+#ifndef _WIN32
+// A line that is not there is named as such by every command, not taken for a silent device.
+struct MissingLineCase {
+  const char* name;
+  bool regularFile;  // a file by that name, which is no serial line; otherwise nothing there
+  const char* says;
+};
+
+void PrintTo(const MissingLineCase& c, std::ostream* out) {
+  *out << c.name;
+}
+
+class CliSerialLineFaultTest : public ::testing::TestWithParam<MissingLineCase> {};
+
+TEST_P(CliSerialLineFaultTest, EveryCommandSaysWhatIsWrongWithThePort) {
+  const MissingLineCase& c = GetParam();
+  CliRunner runner;
+  const std::string path =
+      c.regularFile ? runner.Write("ttyFILE", "") : runner.folder.File("ttyNOPE");
+  const std::string device = "serial:" + path;
+  const std::string expected = "can not connect with device: serial port " + path + " " + c.says;
+  const std::string options = runner.Write("o.ini", "SSID=Office\n");
+
+  EXPECT_EQ(runner.Run(
+                {"apply", "--options", options, device, "--report", runner.folder.File("out.csv")}),
+            kExitDeviceFailed);
+  EXPECT_THAT(runner.Read("out.csv"), HasSubstr("," + expected + ",\n"));
+  EXPECT_EQ(runner.Run({"test", device}), kExitDeviceFailed);
+  EXPECT_THAT(runner.err.str(), HasSubstr(device + ",device=1,baud=115200: " + expected + "\n"));
+  EXPECT_EQ(runner.Run({"read", device, "SSID"}), kExitDeviceFailed);
+  EXPECT_THAT(runner.err.str(), HasSubstr(device + ",device=1,baud=115200: " + expected + "\n"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, CliSerialLineFaultTest,
+    ::testing::Values(MissingLineCase{"NothingThere", false, "does not exist"},
+                      MissingLineCase{"AFileThere", true, "is not a serial line"}),
+    [](const ::testing::TestParamInfo<MissingLineCase>& param) { return param.param.name; });
+
+TEST(CliSerialLineFaultTest, AMappedPortNamesItsPathToo) {
+  EXPECT_EQ(SerialLineFault("/dev/ttyNOPE-quillstone"),
+            "serial port /dev/ttyNOPE-quillstone does not exist");
+  // A line that is there: the device is what did not answer.
+  EXPECT_EQ(SerialLineFault("/dev/null"), "");
+}
+#endif
 
 }  // namespace
 }  // namespace quillstone::cli

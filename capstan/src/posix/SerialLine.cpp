@@ -3,23 +3,22 @@
 #include <termios.h>
 
 #include <array>
-#include <utility>
 
+#include "capstan/src/SerialRates.h"
 #include "capstan/src/posix/CustomBaud.h"
 
 namespace quillstone::posixio {
 namespace {
 
-constexpr std::array<std::pair<std::int32_t, speed_t>, 30> kStandardRates = {{
-    {50, B50},           {75, B75},           {110, B110},         {134, B134},
-    {150, B150},         {200, B200},         {300, B300},         {600, B600},
-    {1200, B1200},       {1800, B1800},       {2400, B2400},       {4800, B4800},
-    {9600, B9600},       {19200, B19200},     {38400, B38400},     {57600, B57600},
-    {115200, B115200},   {230400, B230400},   {460800, B460800},   {500000, B500000},
-    {576000, B576000},   {921600, B921600},   {1000000, B1000000}, {1152000, B1152000},
-    {1500000, B1500000}, {2000000, B2000000}, {2500000, B2500000}, {3000000, B3000000},
-    {3500000, B3500000}, {4000000, B4000000},
-}};
+// The termios code of each of the standard rates, in their order.
+constexpr std::array<speed_t, capstan::kStandardBaudRates.size()> kStandardRateCodes = {
+    B50,      B75,      B110,     B134,     B150,     B200,     B300,     B600,
+    B1200,    B1800,    B2400,    B4800,    B9600,    B19200,   B38400,   B57600,
+    B115200,  B230400,  B460800,  B500000,  B576000,  B921600,  B1000000, B1152000,
+    B1500000, B2000000, B2500000, B3000000, B3500000, B4000000,
+};
+// A rate added to the list without its code would leave B0 (hang up) in its place.
+static_assert(kStandardRateCodes.back() != B0);
 
 bool ApplyRaw(int fd, termios& settings) {
   ::cfmakeraw(&settings);
@@ -42,8 +41,9 @@ bool ConfigureRawSerial(int fd, std::int32_t baud) {
   if (baud <= 0) return false;
   termios settings{};
   if (::tcgetattr(fd, &settings) != 0) return false;
-  for (const auto& [rate, code] : kStandardRates) {
-    if (rate != baud) continue;
+  for (std::size_t index = 0; index < kStandardRateCodes.size(); ++index) {
+    if (capstan::kStandardBaudRates[index] != baud) continue;
+    const speed_t code = kStandardRateCodes[index];
     if (::cfsetispeed(&settings, code) != 0 || ::cfsetospeed(&settings, code) != 0) return false;
     if (!ApplyRaw(fd, settings)) return false;
     termios check{};
