@@ -225,6 +225,9 @@ class Run {
       const ReadResult& result = results.front();
       if (!result.connected) return DeviceFailed(reports.front().device, reports.front().problem);
       Print(ReadLines(result, fleet.showSecrets));
+      for (const std::string& name : result.notSet) {
+        err_ << "quillstone-cli: " << name << ": not set on the device\n";
+      }
       for (const std::string& name : result.failed) {
         err_ << "quillstone-cli: " << name << ": the device did not answer the read\n";
       }

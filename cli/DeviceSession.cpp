@@ -327,6 +327,8 @@ ReadResult ReadFromDevice(const DeviceAddress& address, const std::vector<std::s
       const std::string value = link.ReadOption(name);
       if (link.LastReply() == ReplyOk) {
         result.lines.push_back(name + "=" + value);
+      } else if (DeviceAnswered(link.LastReply())) {
+        result.notSet.push_back(name);
       } else {
         result.failed.push_back(name);
       }

@@ -129,7 +129,8 @@ DeviceReport ApplyToDevice(const DeviceJob& job, const ApplySettings& settings,
 struct ReadResult {
   bool connected = false;
   std::vector<std::string> lines;   // name=value for each option read
-  std::vector<std::string> failed;  // names whose read was not acknowledged
+  std::vector<std::string> notSet;  // names the device answered it does not hold
+  std::vector<std::string> failed;  // names whose read got no answer
 };
 ReadResult ReadFromDevice(const DeviceAddress& address, const std::vector<std::string>& names,
                           const LinkServices& services);

@@ -466,6 +466,10 @@ TEST(CliFleetReadTest, ReadAndTestOverADeviceListGiveACsvThatFeedsBackAsDevices)
                         readBack, "--restart", "never"}),
             kExitSuccess);
   EXPECT_EQ(fleet.All()[1]->Option("WPAPSK"), "TopSecretPass") << "an empty cell changes nothing";
+  // A name neither device holds is an empty column, not two failed devices.
+  EXPECT_EQ(runner.Run({"read", "--devices", site, "SSID", "Nothing"}), kExitSuccess);
+  EXPECT_EQ(runner.out.str(),
+            "device,SSID,Nothing\n" + a + ",\"Lab, 2\",\n" + b + ",\"Lab, 2\",\n");
 
   const std::string closed = "tcp:127.0.0.1:" + std::to_string(ClosedLoopbackPort());
   const std::string withClosed = runner.Write("s2.csv", "device\n" + a + "\n" + closed + "\n");

@@ -21,6 +21,7 @@ using quillstone::testing::SimulatedFleet;
 using quillstone::testing::TcpName;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
+using ::testing::Not;
 
 constexpr std::chrono::seconds kRestartWait{5};
 
@@ -161,7 +162,7 @@ TEST(CliApplyTest, VerifyCatchesTheDeviceWhoseStoreDropsAnOptionAtRestart) {
   EXPECT_THAT(runner.out.str(), HasSubstr("    wifiip: wanted '10.0.0.2'"));
 }
 
-TEST(CliReadTest, PrintsNameValueLinesAndFailsOnAnUnansweredRead) {
+TEST(CliReadTest, PrintsNameValueLinesTellsNotSetAndFailsOnAnUnansweredRead) {
   devsim::SimulatorConfig config;
   config.defaults = {{"SSID", "Lab"}, {"wifiip", "10.1.1.1"}};
   SimulatedFleet fleet(1, config);
@@ -171,9 +172,19 @@ TEST(CliReadTest, PrintsNameValueLinesAndFailsOnAnUnansweredRead) {
   EXPECT_EQ(runner.Run({"read", device, "SSID", "wifiip"}), kExitSuccess);
   EXPECT_EQ(runner.out.str(), "SSID=Lab\nwifiip=10.1.1.1\n");
 
-  EXPECT_EQ(runner.Run({"read", device, "SSID", "Nothing"}), kExitDeviceFailed);
+  // The device answers that it holds no such option: not set, which is no failure.
+  EXPECT_EQ(runner.Run({"read", device, "SSID", "Nothing"}), kExitSuccess);
   EXPECT_EQ(runner.out.str(), "SSID=Lab\n");
-  EXPECT_THAT(runner.err.str(), HasSubstr("Nothing: the device did not answer the read"));
+  EXPECT_THAT(runner.err.str(), HasSubstr("Nothing: not set on the device"));
+  EXPECT_THAT(runner.err.str(), Not(HasSubstr("did not answer")));
+
+  // The device drops the connection after the opening and the first read: no answer.
+  devsim::SimulatorConfig dropping = config;
+  dropping.faults.closeAfterCommands = 2;
+  SimulatedFleet dropped(1, dropping);
+  EXPECT_EQ(runner.Run({"read", TcpName(*dropped.All()[0]), "SSID", "wifiip"}), kExitDeviceFailed);
+  EXPECT_EQ(runner.out.str(), "SSID=Lab\n");
+  EXPECT_THAT(runner.err.str(), HasSubstr("wifiip: the device did not answer the read"));
 
   EXPECT_EQ(runner.Run({"read", "tcp:127.0.0.1:" + std::to_string(ClosedLoopbackPort()), "SSID"}),
             kExitDeviceFailed);
