@@ -16,9 +16,9 @@
 #include "cli/InputError.h"
 #include "cli/InputFiles.h"
 #include "cli/Report.h"
-#include "cli/Sha256.h"
 #include "platform/AppError.h"
 #include "platform/FileReplace.h"
+#include "platform/Sha256.h"
 
 namespace quillstone::cli {
 namespace {

@@ -16,8 +16,8 @@
 #include "capstan/capstan.h"
 
 #include "cli/Report.h"
-#include "cli/Sha256.h"
 #include "devicelink/LinkConnection.h"
+#include "platform/Sha256.h"
 #include "tests/cli/CliTestSupport.h"
 
 namespace quillstone::cli {
