@@ -6,6 +6,7 @@
 #include "devicelink/DeviceConnection.h"
 #include "devicelink/OptionNames.h"
 #include "devicelink/PunParam.h"
+#include "platform/Text.h"
 
 namespace quillstone::cli {
 namespace {
@@ -56,7 +57,7 @@ bool Holds(const LinkConnection& link, const std::string& read, const std::strin
 }
 
 std::string Quoted(const std::string& name, const std::string& value, bool showSecrets) {
-  return "'" + ShownValue(name, value, showSecrets) + "'";
+  return SingleQuoted(ShownValue(name, value, showSecrets));
 }
 
 }  // namespace
