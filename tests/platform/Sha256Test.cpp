@@ -54,8 +54,8 @@ TEST_P(Sha256Test, DigestIsThePublishedOne) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Vectors, Sha256Test, ::testing::ValuesIn(kVectors),
-                         [](const ::testing::TestParamInfo<Vector>& info) {
-                           return std::string(info.param.name);
+                         [](const ::testing::TestParamInfo<Vector>& vector) {
+                           return std::string(vector.param.name);
                          });
 
 // Only the viewed bytes count, not what follows them in memory.
