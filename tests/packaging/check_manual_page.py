@@ -3,7 +3,8 @@
 program's own --help: groff finds nothing to warn about; every option that starts a line of the
 program's --help is an entry of the page's OPTIONS, and every option that starts a line of a
 subcommand's --help is an entry of that command's part of COMMANDS; every option any --help
-names is somewhere in the page; every exit code the help names is an entry of EXIT STATUS.
+names is somewhere in the page, and every word of it too; every exit code the help names is an
+entry of EXIT STATUS.
 
 The help is read here with plain patterns, not with the generator's reader, so that a fault in
 that reader shows as a missing entry.
@@ -72,6 +73,13 @@ def sections(page):
     return parts
 
 
+def words(text):
+    """Its words, but not the help's own one-word headings ("Usage:", "Positionals:"), which
+    the page has its own for."""
+    text = re.sub(r"^(Usage:|[A-Z][a-z]*:$)", "", text, flags=re.MULTILINE)
+    return set(re.findall(r"[A-Za-z0-9]+", text))
+
+
 def has_entry(text, option):
     """An entry's term starts its line at the entry indentation: "       --jobs INT:INT ..." or
     "       -h,--help"."""
@@ -101,7 +109,8 @@ def main():
     for option in item_options(top):
         if not has_entry(parts.get("OPTIONS", ""), option):
             fail("{} --help names {}, which has no entry in OPTIONS".format(name, option))
-    for command in subcommands(top):
+    commands = subcommands(top)
+    for command in commands:
         text = help_text(program, command)
         texts.append(text)
         part = parts.get("COMMANDS/" + command)
@@ -112,6 +121,18 @@ def main():
             if not has_entry(part, option):
                 fail("{} {} --help names {}, which has no entry in COMMANDS/{}".format(
                     name, command, option, command))
+
+    # No text lost: every word of a command's --help is in its part of the page or in the
+    # description the commands share; every word of the program's --help is in the page.
+    description = words(parts.get("DESCRIPTION", ""))
+    for command, text in zip(commands, texts[1:]):
+        lost = words(text) - words(parts.get("COMMANDS/" + command, "")) - description
+        if lost:
+            fail("{} {} --help says {}, which its part of the page does not".format(
+                name, command, " ".join(sorted(lost))))
+    lost = words(top) - words(page)
+    if lost:
+        fail("{} --help says {}, which the page does not".format(name, " ".join(sorted(lost))))
 
     for text in texts:
         for option in set(MENTION.findall(text)):
