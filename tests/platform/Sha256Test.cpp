@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 
 namespace quillstone {
@@ -46,6 +47,11 @@ const Vector kVectors[] = {
     {"Length128", std::string(128, 'x'),
      "24da1b81d0b16df6428eee73c69fcb2a93c76bc6df706f0c6670fe6bfe800464"},
 };
+
+// A failure names the case, not the bytes of the struct.
+void PrintTo(const Vector& vector, std::ostream* out) {
+  *out << vector.name;
+}
 
 class Sha256Test : public ::testing::TestWithParam<Vector> {};
 
