@@ -38,7 +38,8 @@ expect() {
   wanted=$(printf '%s\n' "${@:2}" | sed '/^$/d' | sort)
   got=$(completions "$line")
   if [ "$got" != "$wanted" ]; then
-    echo "FAIL: '$line<TAB>' completes to [$(echo $got)], not [$(echo $wanted)]"
+    echo "FAIL: '$line<TAB>' completes to [$(tr '\n' ' ' <<<"$got")], not" \
+      "[$(tr '\n' ' ' <<<"$wanted")]"
     failures=$((failures + 1))
   fi
 }
