@@ -202,23 +202,23 @@ def roff_items(group, out):
         out.append(roff_text(item.description))
 
 
-def roff_blocks(blocks, out, skip, label_options=False):
+def roff_blocks(blocks, out, skip, in_command=False):
+    """Groups as entries under their headings, paragraphs between them as they stand. Within a
+    command's part (itself a subsection) a heading is a label line; elsewhere a subsection,
+    except for the generic "Options", which the OPTIONS section says already."""
     headed = False
     for block in blocks:
         if isinstance(block, Group):
-            if block.heading == "Positionals":
+            heading = {"Positionals": "Arguments"}.get(block.heading, block.heading)
+            if heading is None and headed:
+                # Items below named groups, without a heading of their own.
+                heading = "Other options"
+            if heading and in_command:
                 out.append(".PP")
-                out.append("Arguments:")
-            elif block.heading == "Options":
-                if label_options:
-                    out.append(".PP")
-                    out.append("Options:")
-            elif block.heading:
-                out.append(".SS " + quoted(block.heading))
-                headed = True
-            elif headed:
-                # Items below named groups without a heading of their own.
-                out.append(".SS " + quoted("Other options"))
+                out.append(roff_text(heading) + ":")
+            elif heading and heading != "Options":
+                out.append(".SS " + quoted(heading))
+            headed = headed or heading not in (None, "Options", "Arguments")
             roff_items(block, out)
         elif block not in skip:
             out.append(".PP")
@@ -288,7 +288,7 @@ def manual_page(program, args):
             commands.append(".SS " + quoted(name))
             commands.append(".PP")
             commands.append(roff_usage(help.usage))
-            roff_blocks(help.blocks, commands, skip=shared, label_options=True)
+            roff_blocks(help.blocks, commands, skip=shared, in_command=True)
         section("COMMANDS", commands)
 
     for name, text in included:
