@@ -107,7 +107,8 @@ option(QUILLSTONE_HELP_DOCS
 set(man_pages)
 set(completions)
 if(QUILLSTONE_HELP_DOCS)
-  find_package(Python3 REQUIRED COMPONENTS Interpreter)
+  # Debian's python3, as in tests/packaging.
+  find_program(QUILLSTONE_PYTHON3 python3 HINTS /usr/bin REQUIRED)
   set(help_docs ${linux_sources}/help-docs.py)
   file(MAKE_DIRECTORY ${linux_generated}/completions)
   set(summary_quillstone "configure a networked terminal device")
@@ -118,7 +119,7 @@ if(QUILLSTONE_HELP_DOCS)
     set(include ${linux_sources}/man/${program}.include)
     add_custom_command(
       OUTPUT ${page}.gz
-      COMMAND Python3::Interpreter ${help_docs} man $<TARGET_FILE:${program}> --name ${program}
+      COMMAND ${QUILLSTONE_PYTHON3} ${help_docs} man $<TARGET_FILE:${program}> --name ${program}
               "--summary=${summary_${program}}" --version ${PROJECT_VERSION}
               --date ${QUILLSTONE_RELEASE_DATE} --include ${include} --output ${page}
       COMMAND gzip -9nf ${page}
@@ -129,7 +130,7 @@ if(QUILLSTONE_HELP_DOCS)
       set(completion ${linux_generated}/completions/${program})
       add_custom_command(
         OUTPUT ${completion}
-        COMMAND Python3::Interpreter ${help_docs} bash-completion $<TARGET_FILE:${program}>
+        COMMAND ${QUILLSTONE_PYTHON3} ${help_docs} bash-completion $<TARGET_FILE:${program}>
                 --name ${program} --output ${completion}
         DEPENDS ${program} ${help_docs}
         VERBATIM)
