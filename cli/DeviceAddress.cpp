@@ -10,6 +10,7 @@
 #include "capstan/src/SerialRates.h"
 #include "cli/InputError.h"
 #include "devicelink/SerialPortPath.h"
+#include "platform/Text.h"
 
 #ifdef _WIN32
 #include <winsock2.h>
@@ -158,7 +159,7 @@ struct Parser {
 
   // Only the syntax, so that a name that can never resolve is refused before any query.
   void CheckHostName(std::size_t hostBegin, std::string_view host) const {
-    const std::string quoted = "'" + std::string(host) + "'";
+    const std::string quoted = SingleQuoted(host);
     for (std::size_t i = 0; i < host.size(); ++i) {
       if (!IsHostNameCharacter(host[i])) {
         Fail(hostBegin + i, quoted +

@@ -7,6 +7,7 @@
 #include "devicelink/OptionNames.h"
 #include "devicelink/PunParam.h"
 #include "devicelink/SerialPortPath.h"
+#include "platform/Text.h"
 
 namespace quillstone::cli {
 namespace {
@@ -57,7 +58,7 @@ bool Holds(const LinkConnection& link, const std::string& read, const std::strin
 }
 
 std::string Quoted(const std::string& name, const std::string& value, bool showSecrets) {
-  return "'" + ShownValue(name, value, showSecrets) + "'";
+  return SingleQuoted(ShownValue(name, value, showSecrets));
 }
 
 }  // namespace

@@ -241,7 +241,7 @@ std::vector<std::string_view> OptionNameCandidates() {
 void CheckOptionName(const std::string& where, int column, std::string_view name,
                      const InputRules& rules, std::vector<std::string_view> candidates,
                      const char* what) {
-  const std::string quoted = "'" + std::string(name) + "'";
+  const std::string quoted = SingleQuoted(name);
   if (!name.empty() && IsBlank(name.front())) {
     throw InputError(where, column,
                      std::string("blank before the ") + what + " " + quoted + "; remove it");

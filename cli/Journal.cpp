@@ -16,7 +16,7 @@
 #endif
 
 #include <quillstone/Version.h>
-#include "cli/Sha256.h"
+#include "platform/Sha256.h"
 #include "platform/AppError.h"
 
 namespace quillstone::cli {

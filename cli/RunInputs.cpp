@@ -4,7 +4,7 @@
 #include <fstream>
 
 #include "cli/InputError.h"
-#include "cli/Sha256.h"
+#include "platform/Sha256.h"
 #include "platform/InputFile.h"
 
 namespace quillstone::cli {

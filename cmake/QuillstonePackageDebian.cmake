@@ -19,6 +19,20 @@ foreach(program ${programs})
          \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/${program}\" SYMBOLIC)")
 endforeach()
 
+# CPack's strip (CPACK_STRIP_FILES) keeps the .comment section, the compilers' version strings,
+# which Debian's own strip removes and lintian lists as unneeded: removed here, as dh_strip does.
+foreach(target ${programs} capstan)
+  install(CODE "
+    if(CMAKE_INSTALL_DO_STRIP)
+      set(file \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${program_dir}/$<TARGET_FILE_NAME:${target}>\")
+      execute_process(COMMAND \"${CMAKE_STRIP}\" --remove-section=.comment \"\${file}\"
+                      RESULT_VARIABLE stripped)
+      if(NOT stripped EQUAL 0)
+        message(FATAL_ERROR \"could not remove the .comment section of \${file}\")
+      endif()
+    endif()")
+endforeach()
+
 # The changelog's newest entry must be the project's version: the package, the programs'
 # --version and the metainfo's release then all say the same. Its date is the release's.
 file(STRINGS ${linux_sources}/changelog changelog_lines)
@@ -82,32 +96,58 @@ add_custom_command(
   DEPENDS ${linux_sources}/changelog
   VERBATIM)
 
-# A manual page per program, made with help2man from the program's --help: in the package's
-# build only, as running every program (sanitised ones too) on each build buys nothing.
-option(QUILLSTONE_MAN_PAGES "Make the manual pages with help2man (scripts/package-linux.sh)" OFF)
+# A manual page per program and a bash completion for the two command-line programs, made by
+# packaging/linux/help-docs.py from the program's own --help (each subcommand's too) and, for
+# what --help does not say, packaging/linux/man/PROGRAM.include: an option added to a program
+# is in both at the next build. In the package's build only, as running every program
+# (sanitised ones too) on each build buys nothing; the tests in tests/packaging make and check
+# them on every test run.
+option(QUILLSTONE_HELP_DOCS
+       "Make the manual pages and bash completions from --help (scripts/package-linux.sh)" OFF)
 set(man_pages)
-if(QUILLSTONE_MAN_PAGES)
-  find_program(QUILLSTONE_HELP2MAN help2man REQUIRED)
+set(completions)
+if(QUILLSTONE_HELP_DOCS)
+  # Debian's python3, as in tests/packaging.
+  find_program(QUILLSTONE_PYTHON3 python3 HINTS /usr/bin REQUIRED)
+  set(help_docs ${linux_sources}/help-docs.py)
+  file(MAKE_DIRECTORY ${linux_generated}/completions)
   set(summary_quillstone "configure a networked terminal device")
   set(summary_quillstone-cli "read, apply and verify the options of terminal devices")
   set(summary_quillstone-devsim "simulate a networked terminal device for testing its clients")
   foreach(program ${programs})
     set(page ${linux_generated}/${program}.1)
+    set(include ${linux_sources}/man/${program}.include)
     add_custom_command(
       OUTPUT ${page}.gz
-      COMMAND ${QUILLSTONE_HELP2MAN} --no-info --no-discard-stderr --section=1
-              "--name=${summary_${program}}" "--version-string=${PROJECT_VERSION}"
-              --output=${page} $<TARGET_FILE:${program}>
+      COMMAND ${QUILLSTONE_PYTHON3} ${help_docs} man $<TARGET_FILE:${program}> --name ${program}
+              "--summary=${summary_${program}}" --version ${PROJECT_VERSION}
+              --date ${QUILLSTONE_RELEASE_DATE} --include ${include} --output ${page}
       COMMAND gzip -9nf ${page}
-      DEPENDS ${program}
+      DEPENDS ${program} ${help_docs} ${include}
       VERBATIM)
     list(APPEND man_pages ${page}.gz)
+    if(NOT program STREQUAL "quillstone")
+      set(completion ${linux_generated}/completions/${program})
+      add_custom_command(
+        OUTPUT ${completion}
+        COMMAND ${QUILLSTONE_PYTHON3} ${help_docs} bash-completion $<TARGET_FILE:${program}>
+                --name ${program} --output ${completion}
+        DEPENDS ${program} ${help_docs}
+        VERBATIM)
+      list(APPEND completions ${completion})
+    endif()
   endforeach()
   install(FILES ${man_pages} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  # Where bash-completion loads a command's completion from when it is first completed.
+  install(FILES ${completions} DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
 endif()
-add_custom_target(quillstone_linux_docs ALL DEPENDS ${compressed_docs} ${man_pages})
+add_custom_target(quillstone_linux_docs ALL DEPENDS ${compressed_docs} ${man_pages} ${completions})
 
 install(FILES ${linux_generated}/copyright ${compressed_docs} DESTINATION ${doc_dir})
+# The JSON report's schema, which quillstone-cli's manual page names.
+if(TARGET quillstone-cli)
+  install(FILES ${PROJECT_SOURCE_DIR}/cli/report.schema.json DESTINATION ${doc_dir})
+endif()
 install(FILES ${linux_sources}/lintian-overrides
         DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides RENAME quillstone)
 if(TARGET quillstone)

@@ -12,6 +12,9 @@ std::string TrimBlanks(std::string_view text);
 // ASCII-only case-insensitive equality; bytes above 127 compare exactly.
 bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b);
 
+// `text` between single quotes, as messages name a value.
+std::string SingleQuoted(std::string_view text);
+
 // Number of characters in UTF-8 text (code points; a stray byte counts as one).
 int CharacterCount(std::string_view utf8);
 

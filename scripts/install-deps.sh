@@ -7,6 +7,10 @@ set -euo pipefail
 # uses the same headers.
 # ansible-core: ansible-playbook, ansible-doc and ansible-test for the quillstone.fleet collection
 # (ansible/), which drives quillstone-cli on many sites; its tests run the playbook locally.
+# nettle-dev: the SHA-256 of quillstone-cli's audit record, from a small, well-kept library
+# (Windows has its own in CNG).
+# python3: packaging/linux/help-docs.py, which makes the manual pages and the bash completions
+# from the programs' --help, and the tests that check them.
 # fonts-wqy-microhei: a small font with the Chinese and full-width characters the window shows
 # (the "提示" caption, the "？" of the confirmation, the page's "宋体" face); without one they
 # are drawn as boxes when the tool or its screenshots run under Xvfb.
@@ -15,7 +19,7 @@ set -euo pipefail
 # bus, as a screen reader meets it, and reads its accessible tree through pyatspi.
 packages=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev libgtest-dev libgmock-dev
           libbenchmark-dev clang-format xvfb xauth libcli11-dev nlohmann-json3-dev ansible-core
-          fonts-wqy-microhei at-spi2-core python3-pyatspi dbus "$@")
+          nettle-dev python3 fonts-wqy-microhei at-spi2-core python3-pyatspi dbus "$@")
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

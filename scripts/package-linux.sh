@@ -16,20 +16,22 @@ fail() {
 }
 apt_get() { DEBIAN_FRONTEND=noninteractive $SUDO apt-get -y -qq "$@"; }
 
-# lintian and appstream check the package; help2man makes the manual pages from --help; Xvfb
-# (in the common list), xdotool and imagemagick show the installed window, type into it and take
-# its pictures.
-bash scripts/install-deps.sh lintian help2man appstream xdotool imagemagick
+# lintian, appstream and desktop-file-utils check the package; bash-completion loads the
+# installed completion as a user's shell does; Xvfb (in the common list), xdotool and
+# imagemagick show the installed window, type into it and take its pictures.
+bash scripts/install-deps.sh lintian appstream desktop-file-utils bash-completion xdotool \
+  imagemagick
 
 phase "release build"
 # Debian's build flags with all hardening (PIE, full RELRO, bind now, fortified functions), as a
-# Debian package is built; no -g, as the package's programs are stripped.
+# Debian package is built; no -g, as the package's programs are stripped. Warnings are errors:
+# the release build at -O3 with these flags is kept warning-free.
 export DEB_BUILD_MAINT_OPTIONS=hardening=+all DEB_CFLAGS_MAINT_STRIP=-g DEB_CXXFLAGS_MAINT_STRIP=-g
 # The changelog's date stands for the build's, e.g. in the manual pages, so a rebuild matches.
 SOURCE_DATE_EPOCH=$(dpkg-parsechangelog -l packaging/linux/changelog -S Timestamp)
 export SOURCE_DATE_EPOCH
 cmake --preset release -DQUILLSTONE_BUILD_TESTS=OFF -DQUILLSTONE_BUILD_BENCHMARKS=OFF \
-  -DQUILLSTONE_MAN_PAGES=ON \
+  -DQUILLSTONE_HELP_DOCS=ON -DQUILLSTONE_WERROR=ON \
   "-DCMAKE_C_FLAGS=$(dpkg-buildflags --get CPPFLAGS) $(dpkg-buildflags --get CFLAGS)" \
   "-DCMAKE_CXX_FLAGS=$(dpkg-buildflags --get CPPFLAGS) $(dpkg-buildflags --get CXXFLAGS)" \
   "-DCMAKE_EXE_LINKER_FLAGS=$(dpkg-buildflags --get LDFLAGS)" \
@@ -62,6 +64,21 @@ grep -q "<release $release/>" "$unpacked"/usr/share/metainfo/*.metainfo.xml ||
 for program in quillstone quillstone-cli quillstone-devsim; do
   [ -f "$unpacked/usr/share/man/man1/$program.1.gz" ] || fail "no manual page for $program"
 done
+for program in quillstone-cli quillstone-devsim; do
+  [ -f "$unpacked/usr/share/bash-completion/completions/$program" ] ||
+    fail "no bash completion for $program"
+done
+# As Debian's own strip leaves them: no compiler version strings (.comment) in the programs
+# and the library.
+for binary in "$unpacked"/usr/lib/quillstone/*; do
+  readelf -h "$binary" >/dev/null 2>&1 || continue
+  if readelf -S --wide "$binary" | grep -q ' \.comment '; then
+    fail "$(basename "$binary") still has a .comment section"
+  fi
+done
+# Hints too (such as two main categories, which list the tool twice in a menu).
+desktop_check=$(desktop-file-validate "$unpacked"/usr/share/applications/*.desktop 2>&1)
+[ -z "$desktop_check" ] || fail "desktop-file-validate: $desktop_check"
 
 phase "install"
 apt_get install "$PWD/$deb"
@@ -73,6 +90,14 @@ for program in quillstone quillstone-cli quillstone-devsim; do
     fail "the installed $program --version does not say $version"
 done
 man -w quillstone quillstone-cli quillstone-devsim >/dev/null
+# bash-completion finds the completion when the command is first completed, as in a user's shell.
+restart_values=$(bash -c '. /usr/share/bash-completion/bash_completion
+  _completion_loader quillstone-cli
+  COMP_WORDS=(quillstone-cli apply --restart "") COMP_CWORD=3
+  "$(complete -p quillstone-cli | sed "s/.*-F \([^ ]*\) .*/\1/")"
+  echo "${COMPREPLY[*]}"')
+[ "$restart_values" = "always changed never" ] ||
+  fail "the installed completion offers '$restart_values' after apply --restart"
 
 phase "the installed tool as a user uses it"
 bash scripts/smoke-linux-gui.sh

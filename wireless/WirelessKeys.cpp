@@ -1,6 +1,7 @@
 #include "wireless/WirelessKeys.h"
 
 #include <cstddef>
+#include <utility>
 
 #include "platform/Text.h"
 
@@ -21,8 +22,9 @@ bool IsKeyNumber(int key) {
   return key >= 1 && key <= KeyCount;
 }
 
-// Formats 0 and 1 are hexadecimal, 2 and 3 ASCII; the device expects "0" or "1".
-const char* FlagForFormat(int format) {
+// Formats 0 and 1 are hexadecimal, 2 and 3 ASCII; the device expects "0" or "1". A string, not
+// a pointer: assigning a one-character literal to a std::string draws GCC 12's false -Wrestrict.
+std::string FlagForFormat(int format) {
   return format <= 1 ? "0" : "1";
 }
 
@@ -146,7 +148,10 @@ std::vector<std::string> ListShortKeys(bool wepGroupEnabled) {
     const int format = WepKeyFormat[Slot(key)];
     if (!IsKeyFormat(format)) continue;
     if (CharacterCount(WepKeyText[Slot(key)]) < KeyFormatLength(format)) {
-      shortKeys.push_back("p" + std::to_string(key) + "=" + std::to_string(format));
+      // Appended, not "p" + ...: see SingleQuoted for GCC 12's -Wrestrict on that form.
+      std::string entry = "p";
+      entry.append(std::to_string(key)).append("=").append(std::to_string(format));
+      shortKeys.push_back(std::move(entry));
     }
   }
   return shortKeys;

@@ -121,7 +121,9 @@ class BadInputTest : public ::testing::TestWithParam<BadInputCase> {};
 
 std::string Expand(std::string text, const std::vector<std::string>& values) {
   for (std::size_t i = 0; i < values.size(); ++i) {
-    const std::string marker = "{" + std::to_string(i) + "}";
+    // Appended, not "{" + ...: see SingleQuoted for GCC 12's -Wrestrict on that form.
+    std::string marker = "{";
+    marker.append(std::to_string(i)).append("}");
     for (std::size_t at = text.find(marker); at != std::string::npos; at = text.find(marker)) {
       text.replace(at, marker.size(), values[i]);
     }

@@ -17,8 +17,8 @@
 
 #include "cli/EarlierRun.h"
 #include "cli/Report.h"
-#include "cli/Sha256.h"
 #include "devicelink/LinkConnection.h"
+#include "platform/Sha256.h"
 #include "tests/cli/CliTestSupport.h"
 
 namespace quillstone::cli {

@@ -73,7 +73,7 @@ TEST(CliApplyTest, FleetOfTwentyGetsTheListAndItsOwnWifiip) {
                   runner.folder.File("site.csv"), "--report", runner.folder.File("again.csv")}),
       kExitSuccess);
   EXPECT_THAT(runner.Read("again.csv"),
-              HasSubstr("\n" + TcpName(*devices[3]) + ",done,17,0,17,0,0,yes,"));
+              HasSubstr(std::string("\n").append(TcpName(*devices[3])) + ",done,17,0,17,0,0,yes,"));
 }
 
 TEST(CliApplyTest, SilentRefusingAndClosedDevicesFailAloneAndTheOthersAreDone) {

@@ -12,7 +12,6 @@
 #include "cli/Fleet.h"
 #include "cli/InputError.h"
 #include "cli/Report.h"
-#include "cli/Sha256.h"
 
 namespace quillstone::cli {
 namespace {
@@ -287,22 +286,6 @@ TEST(CsvReportTest, FieldsWithQuotesCommasOrLineBreaksAreQuoted) {
   EXPECT_EQ(CsvField("plain"), "plain");
   const std::string csv = CsvReport({Reported("tcp:a:1", Outcome::kFailed, "SSID \"x\" refused")});
   EXPECT_THAT(csv, ::testing::HasSubstr(",\"SSID \"\"x\"\" refused\","));
-}
-
-TEST(Sha256Test, KnownDigests) {
-  EXPECT_EQ(Sha256Hex(""), "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
-  EXPECT_EQ(Sha256Hex("abc"), "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
-  EXPECT_EQ(Sha256Hex("abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq"),
-            "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1");
-  EXPECT_EQ(Sha256Hex(std::string(1000000, 'a')),
-            "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0");
-  // 55, 56 and 64 bytes: the length in the same block, in a block of its own, a full block.
-  EXPECT_EQ(Sha256Hex(std::string(55, 'x')),
-            "d5e285683cd4efc02d021a5c62014694958901005d6f71e89e0989fac77e4072");
-  EXPECT_EQ(Sha256Hex(std::string(56, 'x')),
-            "04c26261370ee7541549d16dee320c723e3fd14671e66a099afe0a377c16888e");
-  EXPECT_EQ(Sha256Hex(std::string(64, 'x')),
-            "7ce100971f64e7001e8fe5a51973ecdfe1ced42befe7ee8d5fd6219506b5393c");
 }
 
 }  // namespace

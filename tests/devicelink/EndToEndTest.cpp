@@ -102,7 +102,8 @@ TEST_F(EndToEndTest, ScrambledValuesSurviveManyKeys) {
   EXPECT_EQ(WriteOptionList(options), 40);
   CloseConnection();
   for (int i = 0; i < 40; ++i) {
-    EXPECT_EQ(simulator.Option("~Key" + std::to_string(i)), "v" + std::to_string(i * 7));
+    EXPECT_EQ(simulator.Option("~Key" + std::to_string(i)),
+              std::string("v").append(std::to_string(i * 7)));
   }
 }
 

@@ -54,5 +54,12 @@ TEST(LeftCharactersTest, TakesWholeCharacters) {
   EXPECT_EQ(LeftCharacters("\x80\x80x", 2), "\x80\x80");
 }
 
+TEST(SingleQuotedTest, QuotesTheWholeTextOnly) {
+  EXPECT_EQ(SingleQuoted("SSID"), "'SSID'");
+  EXPECT_EQ(SingleQuoted(""), "''");
+  EXPECT_EQ(SingleQuoted(std::string_view("a\0b", 3)), std::string("'a\0b'", 5));
+  EXPECT_EQ(SingleQuoted(std::string_view("hostname").substr(0, 4)), "'host'");
+}
+
 }  // namespace
 }  // namespace quillstone

@@ -37,7 +37,7 @@ TEST_F(KeyRules, LongAsciiKeyRecordsFormatAndAsciiFlag) {
 }
 
 TEST_F(KeyRules, FullHexKeyTurnsAsciiFlagBackToHex) {
-  WepKeyFlag[2] = "1";
+  WepKeyFlag[2] = std::string("1");
   RecordKeyExit(2, 1, std::string(26, 'a'));
   EXPECT_EQ(WepKeyFlag[2], "0");
   EXPECT_EQ(WepKeyFormat[2], 1);
@@ -207,7 +207,7 @@ TEST_F(KeyRules, ListShortKeysFollowsKeyOrderAndSkipsFullOrUnrecordedKeys) {
   RecordKeyExit(4, 3, "twelve chars");  // 12 of 13
   RecordKeyExit(3, 2, "12345");         // exactly 5
   RecordKeyExit(2, 1, "abc");
-  WepKeyText[1] = "x";  // short, but no format recorded
+  WepKeyText[1] = std::string("x");  // short, but no format recorded
   EXPECT_EQ(ListShortKeys(true), (std::vector<std::string>{"p2=1", "p4=3"}));
 }
 
@@ -259,7 +259,7 @@ TEST_F(KeyRules, ShortDefaultKeyFailsEvenWhenRecorded) {
 TEST_F(KeyRules, OnlyTheDefaultKeyIsChecked) {
   WepKeyFormat[1] = 0;
   KeyCheckInput input = WepInput(0, 1, std::string(10, 'a'));
-  input.keyTexts[2] = "x";  // key 3 short and unrecorded, but not the default key
+  input.keyTexts[2] = std::string("x");  // key 3 short and unrecorded, but not the default key
   EXPECT_FALSE(CheckKeys(input).has_value());
 }
 
