@@ -20,9 +20,9 @@ def main():
     sys.path.insert(0, HERE)
     suite = unittest.TestSuite()
     for path in sorted(glob.glob(os.path.join(HERE, "plugins", "*", "test_*.py"))):
-        spec = importlib.util.spec_from_file_location(os.path.basename(path)[:-3], path)
-        module = importlib.util.module_from_spec(spec)
-        spec.loader.exec_module(module)
+        found = importlib.util.spec_from_file_location(os.path.basename(path)[:-3], path)
+        module = importlib.util.module_from_spec(found)
+        found.loader.exec_module(module)
         suite.addTests(unittest.defaultTestLoader.loadTestsFromModule(module))
     result = unittest.TextTestRunner(verbosity=1).run(suite)
     return 0 if result.wasSuccessful() else 1
