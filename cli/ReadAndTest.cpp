@@ -61,7 +61,10 @@ std::string ReadCsv(const std::vector<DeviceJob>& jobs, const std::vector<std::s
                     const std::vector<ReadResult>& results, bool showSecrets,
                     bool& secretsLeftOut) {
   std::string csv = "device";
-  for (const std::string& name : names) csv += "," + CsvField(name);
+  for (const std::string& name : names) {
+    csv += ',';
+    csv += CsvField(name);
+  }
   csv += "\n";
   secretsLeftOut = false;
   for (std::size_t i = 0; i < jobs.size(); ++i) {
@@ -73,7 +76,8 @@ std::string ReadCsv(const std::vector<DeviceJob>& jobs, const std::vector<std::s
         value.clear();
         secretsLeftOut = true;
       }
-      csv += "," + CsvField(value);
+      csv += ',';
+      csv += CsvField(value);
     }
     csv += "\n";
   }

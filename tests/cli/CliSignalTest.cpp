@@ -385,8 +385,14 @@ INSTANTIATE_TEST_SUITE_P(
 // stdout closed early (| head -1): the run stops as on SIGTERM rather than going on unwatched,
 // the report and journal are written, and the exit code is 141.
 TEST_F(CliSignalTest, AClosedStandardOutputStopsTheRunAsSigtermDoes) {
+  // One device at a time: `head` has a whole device's time to exit after the first line, so the
+  // next line meets the closed pipe while devices are still waiting to start.
+  std::vector<std::string> args = ApplyArgs({"--report", Report()});
+  const auto jobs = std::find(args.begin(), args.end(), "--jobs");
+  ASSERT_NE(jobs, args.end());
+  *std::next(jobs) = "1";
   std::string command = "set -f; ";
-  for (const std::string& arg : ApplyArgs({"--report", Report()})) command += "'" + arg + "' ";
+  for (const std::string& arg : args) command += "'" + arg + "' ";
   command += "2>'" + folder_.File("cli-output") + "' | head -1 >'" + folder_.File("first-line") +
              "'; echo ${PIPESTATUS[0]} >'" + folder_.File("rc") + "'";
   Child shell({"/bin/bash", "-c", command}, folder_.File("shell-output"), path_);

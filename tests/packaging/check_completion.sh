@@ -70,7 +70,7 @@ expect "quillstone-devsim --log $work/site/s" "$work/site/site.csv"
 expect "quillstone-devsim --delay " ""
 expect "quillstone-devsim --pty --" --listen --pty --serial --baud --device-number --os \
   --devices --state --log --refuse --delay --silent --close-after --corrupt-replies \
-  --drop-at-restart --help --version
+  --drop-at-restart --chaos --chaos-delay --help --version
 
 # A bash whose COMP_WORDBREAKS lacks "=" leaves "--restart=ch" one word: the value completes
 # with the option in front.
