@@ -55,6 +55,12 @@ inline std::string ReadFileText(const std::filesystem::path& path) {
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
+// A text file such as a log, read in text mode: its line ends read as "\n" on every system.
+inline std::string ReadTextLines(const std::filesystem::path& path) {
+  std::ifstream in(path);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
 // Sets an environment variable for its lifetime.
 class ScopedEnv {
  public:

@@ -266,7 +266,7 @@ TEST(Simulator, LogsWhoEndedAConnectionAndAConfigurationLeftOpen) {
   simulator.Stop();
   EXPECT_FALSE(simulator.Configuring());
 
-  const std::string log = ReadFileText(config.logFile);
+  const std::string log = ReadTextLines(config.logFile);
   std::vector<std::string> ends;
   std::istringstream lines(log);
   for (std::string line; std::getline(lines, line);) {
@@ -294,7 +294,7 @@ TEST(Simulator, LogsAReplyItCorrupted) {
   client.Send(Request(CAPSTAN_CMD_READ_OPTION, "SSID", 2));
   ASSERT_TRUE(client.Receive().has_value());
   simulator.Stop();
-  const std::string log = ReadFileText(config.logFile);
+  const std::string log = ReadTextLines(config.logFile);
   EXPECT_NE(log.find("code=12 request=\"SSID=lab\" reply=2000 corrupted=yes\n"), std::string::npos)
       << log;
   EXPECT_NE(log.find("code=11 request=\"SSID\" reply=2000\n"), std::string::npos) << log;
