@@ -16,8 +16,8 @@
 #endif
 
 #include <quillstone/Version.h>
-#include "platform/Sha256.h"
 #include "platform/AppError.h"
+#include "platform/Sha256.h"
 
 namespace quillstone::cli {
 namespace {

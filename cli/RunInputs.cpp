@@ -4,8 +4,8 @@
 #include <fstream>
 
 #include "cli/InputError.h"
-#include "platform/Sha256.h"
 #include "platform/InputFile.h"
+#include "platform/Sha256.h"
 
 namespace quillstone::cli {
 namespace {
